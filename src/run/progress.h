@@ -1,0 +1,36 @@
+// The progress line after every chunk, with its time estimates.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Lives from the first chunk to the end of the encode loop; starts all zero.
+struct TimeEstimates {
+    bool total_made = false;  // false until the first estimate of the total
+    double total_whole_seconds = 0;
+    double total_minutes = 0;
+    double total_seconds = 0;
+    double elapsed_whole_seconds = 0;
+    double elapsed_minutes = 0;
+    double elapsed_seconds = 0;
+    double remaining_minutes = 0;
+    double remaining_seconds = 0;
+};
+
+// Milliseconds since the program started.
+uint64_t program_clock_ms();
+
+// Share of the input read so far, in percent.
+double progress_percent(uint32_t bytes_read, uint32_t input_size);
+
+// Brings the estimates up to date for `bytes_read` at clock `clock_ms`; pure.
+void update_time_estimates(uint32_t bytes_read, uint32_t input_size, uint64_t clock_ms,
+                           TimeEstimates& estimates);
+
+// Formats the progress line of `progress_style` into `out`; returns its length. Pure.
+std::size_t format_progress_line(int progress_style, uint32_t bytes_read, uint32_t input_size,
+                                 const TimeEstimates& estimates, char* out, std::size_t capacity);
+
+// Updates the estimates from the clock and prints and flushes one progress line.
+void show_progress(uint32_t bytes_read, uint32_t input_size, int progress_style,
+                   TimeEstimates& estimates);

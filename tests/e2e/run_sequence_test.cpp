@@ -1,0 +1,333 @@
+// The run sequence end to end, with the fake engine: what reaches the engine,
+// in which order, and every early exit with its message, stream, status and
+// what it leaves on disk.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using kt::Engine;
+using kt::ProgramFolder;
+using kt::RunOptions;
+using kt::RunResult;
+
+constexpr int kFailure = 255;  // -1 as the system reports it
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Samples whose value is their own index, so a test can see which reached the engine.
+std::string counting_samples(uint32_t count) {
+    std::string data;
+    for (uint32_t i = 0; i < count; ++i) {
+        data.push_back(static_cast<char>(i & 0xFF));
+        data.push_back(static_cast<char>((i >> 8) & 0x7F));
+    }
+    return data;
+}
+
+struct FakeRun {
+    ProgramFolder folder{Engine::fake};
+    std::string log() const { return kt::read_file(folder.dir.file("engine.log")); }
+    std::string record() const { return kt::read_file(folder.dir.file("record.bin")); }
+    unsigned long address_space_limit = 0;
+    RunResult run(const std::vector<std::string>& args,
+                  std::vector<std::pair<std::string, std::string>> env = {}) {
+        env.emplace_back("FAKE_ENGINE_LOG", folder.dir.file("engine.log"));
+        env.emplace_back("FAKE_ENGINE_RECORD", folder.dir.file("record.bin"));
+        RunOptions options;
+        options.env = env;
+        options.address_space_limit = address_space_limit;
+        return kt::run_program(folder.program, args, options);
+    }
+};
+
+// The record bytes after the defaults are stored, as the engine receives them.
+std::string default_record() {
+    const unsigned char rows[96] = {
+        0x00, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x4B, 0x01, 0x00, 0x00, 0x44, 0xAC, 0x00, 0x00,
+        0x44, 0xAC, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    };
+    std::string bytes(reinterpret_cast<const char*>(rows), sizeof rows);
+    return bytes + std::string(331 - sizeof rows, '\0');
+}
+
+TEST(RunSequence, HandsTheEngineTheDefaultRecord) {
+    FakeRun fake;
+    kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(100)));
+    ASSERT_EQ(fake.run({"in.wav", "out.mp3"}).status, 0);
+    EXPECT_EQ(fake.record(), default_record());
+}
+
+TEST(RunSequence, SingleArgumentStoresVbrQualityZero) {
+    FakeRun fake;
+    kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(100)));
+    ASSERT_EQ(fake.run({"in.wav"}).status, 0);
+    std::string expected = default_record();
+    expected[72] = 0;  // the single-argument reset stores quality 0, not the default 4
+    EXPECT_EQ(fake.record(), expected);
+    EXPECT_TRUE(kt::file_exists(fake.folder.dir.file("in.mp3")));
+}
+
+TEST(RunSequence, StreamsSamplesFromByte44InChunksAndFinishesTheFile) {
+    // 2304 values per chunk: 5000 values are two full chunks and a short one of 392;
+    // the odd last byte belongs to no value and is dropped.
+    FakeRun fake;
+    std::string data = counting_samples(5000) + std::string(1, '\x55');
+    kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, data));
+    RunResult result = fake.run({"in.wav", "out.mp3"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    std::string out_path = fake.folder.dir.file("out.mp3");
+    const std::vector<std::string> expected_calls = {
+        "beVersion",
+        "beInitStream",
+        "beEncodeChunk handle=24301 count=2304 first=0 last=2303",
+        "beEncodeChunk handle=24301 count=2304 first=2304 last=4607",
+        "beEncodeChunk handle=24301 count=392 first=4608 last=4999",
+        "beDeinitStream handle=24301",
+        "beCloseStream handle=24301",
+        // three chunks of 16 bytes and 8 flushed bytes, all on disk before the header call
+        "beWriteVBRHeader name=out.mp3 size=56",
+    };
+    EXPECT_EQ(lines_of(fake.log()), expected_calls);
+    EXPECT_EQ(kt::read_file(out_path), std::string(16, '\1') + std::string(16, '\2') + std::string(16, '\3') +
+                                           std::string(8, 'F'));
+}
+
+TEST(RunSequence, HeaderOnlyInputStillCompletes) {
+    FakeRun fake;
+    kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, ""));
+    RunResult result = fake.run({"-GUI", "in.wav", "out.mp3"});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(lines_of(fake.log()),
+              (std::vector<std::string>{"beVersion", "beInitStream", "beDeinitStream handle=24301",
+                                        "beCloseStream handle=24301", "beWriteVBRHeader name=out.mp3 size=8"}));
+}
+
+TEST(RunSequence, GuiClosingLinesComeOnlyAfterTheFileIsComplete) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> env;
+        bool completes;
+        const char* why;
+    } cases[] = {
+        {{}, true, "the completed path prints the three lines"},
+        {{{"FAKE_ENGINE_DEINIT_ERROR", "9"}}, false, "a failed flush is no complete file"},
+    };
+    for (const Case& c : cases) {
+        FakeRun fake;
+        kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(10)));
+        RunResult result = fake.run({"-GUI", "in.wav", "out.mp3"}, c.env);
+        const std::string closing = "\naverage: 192.0 kbps   LR: 303 (100.0%)\n\nWriting LAME Tag...done\n";
+        bool ends_with_closing = result.out.size() >= closing.size() &&
+                                 result.out.compare(result.out.size() - closing.size(), closing.size(), closing) == 0;
+        EXPECT_EQ(ends_with_closing, c.completes) << c.why;
+        EXPECT_EQ(result.out.find("Writing LAME Tag") != std::string::npos, c.completes) << c.why;
+        EXPECT_EQ(result.status, c.completes ? 0 : kFailure) << c.why;
+    }
+}
+
+// Every early exit: the message, where it goes, the status and what is left on disk.
+TEST(RunSequence, EarlyExitsReportOnceAndLeaveWhatWasWritten) {
+    enum class OutputLeft { none, empty, first_chunk, all_chunks };
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::pair<std::string, std::string>> env;
+        std::string out;  // expected standard output ("*" = not checked)
+        std::string err;
+        OutputLeft output;
+    } cases[] = {
+        {"one switch", {"-GUI"}, {}, "Cannot accept kovex [switch]", "", OutputLeft::none},
+        {"switches only", {"-b", "128"}, {}, "Cannot accept kovex [switches]", "", OutputLeft::none},
+        {"missing input", {"-GUI", "missing.wav", "out.mp3"}, {}, "", " Could not find missing.wav", OutputLeft::none},
+        {"output folder missing", {"-GUI", "in.wav", "nowhere/out.wav"}, {}, "",
+         " Error creating file nowhere/out.mp3", OutputLeft::none},
+        {"open stream fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_INIT_ERROR", "4"}}, "*",
+         "  Error opening encoding stream (4)", OutputLeft::empty},
+        {"buffer too large", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_BUFFER_SIZE", "4294967295"}}, "*",
+         "", OutputLeft::empty},
+        {"second chunk fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_CHUNK_ERROR_AT", "2"}}, "*",
+         "beEncodeChunk() failed (7)", OutputLeft::first_chunk},
+        {"flush fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_DEINIT_ERROR", "3000000000"}}, "*",
+         "  Exit Stream failed (3000000000)", OutputLeft::all_chunks},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRun fake;
+        // Room for the program, not for a 4 GiB buffer.
+        fake.address_space_limit = 1ul << 30;
+        kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(3000)));
+        RunResult result = fake.run(c.args, c.env);
+        EXPECT_EQ(result.status, kFailure);
+        if (c.out != "*") {
+            EXPECT_EQ(result.out, c.out);
+        }
+        EXPECT_EQ(result.err, c.err);
+        std::string output_path = fake.folder.dir.file("out.mp3");
+        switch (c.output) {
+            case OutputLeft::none:
+                EXPECT_FALSE(kt::file_exists(output_path));
+                break;
+            case OutputLeft::empty:
+                EXPECT_EQ(kt::read_file(output_path), "");
+                break;
+            case OutputLeft::first_chunk:
+                EXPECT_EQ(kt::read_file(output_path), std::string(16, '\1'));
+                break;
+            case OutputLeft::all_chunks:
+                EXPECT_EQ(kt::read_file(output_path), std::string(16, '\1') + std::string(16, '\2'));
+                break;
+        }
+        EXPECT_EQ(fake.log().find("beWriteVBRHeader"), std::string::npos);
+        if (std::string(c.name) == "buffer too large") {
+            EXPECT_NE(result.out.find("  Out of memory"), std::string::npos);
+        }
+        // After a failed chunk or flush the stream is closed before the message.
+        bool closes = c.output == OutputLeft::first_chunk || c.output == OutputLeft::all_chunks;
+        EXPECT_EQ(fake.log().find("beCloseStream") != std::string::npos, closes);
+    }
+}
+
+TEST(RunSequence, EngineThatCannotBeBound) {
+    struct Case {
+        const char* name;
+        std::string engine;  // "" for none
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"no engine", "", "", "KOVA MP3 Encoder could not find the lame_enc.dll file."},
+        {"an entry point missing", KOVEX_INCOMPLETE_ENGINE,
+         "LAME MP3 Engine appears to be incompatible with this interface.", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder folder(Engine::none);
+        if (!c.engine.empty()) std::filesystem::copy_file(c.engine, folder.dir.file("lame_enc.dll"));
+        kt::write_file(folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(10)));
+        RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"});
+        EXPECT_EQ(result.status, kFailure);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_FALSE(kt::file_exists(folder.dir.file("out.mp3")));
+    }
+}
+
+TEST(RunSequence, EngineInTheCurrentDirectoryIsNeverLoaded) {
+    ProgramFolder folder(Engine::none);
+    kt::ScratchDir elsewhere;
+    std::filesystem::copy_file(KOVEX_FAKE_ENGINE, elsewhere.file("lame_enc.dll"));
+    kt::write_file(elsewhere.file("in.wav"), kt::wav_file({}, counting_samples(10)));
+    RunOptions options;
+    options.cwd = elsewhere.path();
+    RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"}, options);
+    EXPECT_EQ(result.status, kFailure);
+    EXPECT_EQ(result.err, "KOVA MP3 Encoder could not find the lame_enc.dll file.");
+}
+
+TEST(RunSequence, EngineFoundInTheInstalledLayout) {
+    kt::ScratchDir prefix;
+    std::filesystem::create_directories(prefix.file("bin"));
+    std::filesystem::create_directories(prefix.file("lib/kovex"));
+    std::filesystem::copy_file(KOVEX_PROGRAM, prefix.file("bin/kovex"));
+    std::filesystem::copy_file(KOVEX_FAKE_ENGINE, prefix.file("lib/kovex/lame_enc.dll"));
+    kt::write_file(prefix.file("in.wav"), kt::wav_file({}, counting_samples(10)));
+    RunOptions options;
+    options.cwd = prefix.path();
+    RunResult result = kt::run_program(prefix.file("bin/kovex"), {"-GUI", "in.wav", "out.mp3"}, options);
+    EXPECT_EQ(result.status, 0) << result.err;
+}
+
+TEST(RunSequence, OutputThatIsTheInputIsRefused) {
+    // An input named .mp3 keeps its name as output; a link is a second name for the same file.
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const char* link;
+        std::string err;
+    } cases[] = {
+        {"same name", {"-GUI", "song.mp3"}, nullptr, " Output file would overwrite the input file song.mp3"},
+        {"link to the input", {"-GUI", "song.mp3", "alias.mp3"}, "alias.mp3",
+         " Output file would overwrite the input file alias.mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRun fake;
+        std::string input = kt::wav_file({}, counting_samples(3000));
+        kt::write_file(fake.folder.dir.file("song.mp3"), input);
+        if (c.link != nullptr) {
+            ASSERT_EQ(symlink("song.mp3", fake.folder.dir.file(c.link).c_str()), 0);
+        }
+        RunResult result = fake.run(c.args);
+        EXPECT_EQ(result.status, kFailure);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(kt::read_file(fake.folder.dir.file("song.mp3")), input);
+    }
+}
+
+TEST(RunSequence, WriteFailuresAreNotReportedAsSuccess) {
+    // The output is a link to a full device. A short run fits the stream's buffer, so
+    // the failure shows only when the file is closed; a long one fails on a chunk.
+    struct Case {
+        const char* name;
+        uint32_t samples;
+        std::string err;
+    } cases[] = {
+        {"fails at close", 3000, "  Output file write error"},
+        {"fails on a chunk", 2304 * 600, "  There was a write error, check diskspace."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRun fake;
+        kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(c.samples)));
+        ASSERT_EQ(symlink("/dev/full", fake.folder.dir.file("out.mp3").c_str()), 0);
+        RunResult result = fake.run({"-GUI", "in.wav", "out.mp3"});
+        EXPECT_EQ(result.status, kFailure);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.out.find("Writing LAME Tag"), std::string::npos);
+        EXPECT_EQ(fake.log().find("beWriteVBRHeader"), std::string::npos);
+    }
+}
+
+TEST(RunSequence, InputReadErrorIsNotTakenForItsEnd) {
+    FakeRun fake;
+    std::filesystem::create_directory(fake.folder.dir.file("folder.wav"));
+    RunResult result = fake.run({"-GUI", "-r", "folder.wav", "out.mp3"});
+    EXPECT_EQ(result.status, kFailure);
+    EXPECT_EQ(result.err, "  Input file read error");
+    EXPECT_EQ(fake.log().find("beWriteVBRHeader"), std::string::npos);
+}
+
+TEST(RunSequence, NamesTooLongAreRefusedBeforeTheEngineLoads) {
+    ProgramFolder folder(Engine::none);
+    RunResult result = kt::run_program(folder.program, {std::string(251, 'a') + ".wav"});
+    EXPECT_EQ(result.status, kFailure);
+    EXPECT_EQ(result.out, "Cannot accept kovex [file name too long]");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(RunSequence, NoArgumentsShowHelpWithoutTheEngine) {
+    ProgramFolder folder(Engine::none);
+    RunResult result = kt::run_program(folder.program, {});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace

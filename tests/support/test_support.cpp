@@ -1,0 +1,266 @@
+#include "support/test_support.h"
+
+#include "music_wav.h"
+
+#include <fcntl.h>
+#include <mpg123.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kt {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    // mkdtemp fills the X's with letters and digits only, so the path holds no '-'.
+    char pattern[] = "/tmp/kovextestXXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    // Give back write permission to anything a test locked, so it can be removed.
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (!it->is_symlink(ignored)) chmod(it->path().c_str(), 0700);
+    }
+    fs::remove_all(path_, ignored);
+}
+
+ProgramFolder::ProgramFolder(Engine engine) {
+    program = dir.file("kovex");
+    fs::copy_file(KOVEX_PROGRAM, program);
+    if (engine == Engine::real) fs::copy_file(KOVEX_REAL_ENGINE, dir.file("lame_enc.dll"));
+    if (engine == Engine::fake) fs::copy_file(KOVEX_FAKE_ENGINE, dir.file("lame_enc.dll"));
+}
+
+static void drain(int fd, std::string& into, bool& open) {
+    char buffer[65536];
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+        into.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+        open = false;
+    }
+}
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+
+    std::vector<std::string> env_text{"PATH=/usr/bin:/bin"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        // Sanitizer settings of the suite reach the program too.
+        if (std::strncmp(*entry, "ASAN_", 5) == 0 || std::strncmp(*entry, "UBSAN_", 6) == 0 ||
+            std::strncmp(*entry, "LSAN_", 5) == 0)
+            env_text.emplace_back(*entry);
+    }
+    for (const auto& [name, value] : options.env) env_text.push_back(name + "=" + value);
+
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& entry : env_text) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string cwd = options.cwd.empty() ? fs::path(program).parent_path().string() : options.cwd;
+
+    pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        setsid();
+        int null_in = open("/dev/null", O_RDONLY);
+        dup2(null_in, 0);
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        if (options.address_space_limit != 0) {
+            rlimit limit{options.address_space_limit, options.address_space_limit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+
+    RunResult result;
+    bool out_open = true;
+    bool err_open = true;
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(static_cast<long>(options.timeout_seconds * 1000));
+    bool killed = false;
+    while (out_open || err_open) {
+        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+        poll(fds, 2, 100);
+        if (out_open && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) drain(out_pipe[0], result.out, out_open);
+        if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) drain(err_pipe[0], result.err, err_open);
+        if (!killed && std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            killed = true;
+        }
+    }
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
+    if (WIFEXITED(wait_status)) {
+        result.status = WEXITSTATUS(wait_status);
+    } else if (WIFSIGNALED(wait_status)) {
+        result.signalled = true;
+        result.signal = WTERMSIG(wait_status);
+        result.status = 128 + result.signal;
+    }
+    return result;
+}
+
+int shell(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool file_exists(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+static void put16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+static void put32(std::string& out, uint32_t value) {
+    put16(out, static_cast<uint16_t>(value & 0xFFFF));
+    put16(out, static_cast<uint16_t>(value >> 16));
+}
+
+std::string wav_file(const WavFormat& format, const std::string& data) {
+    std::string out = "RIFF";
+    put32(out, static_cast<uint32_t>(36 + data.size()));
+    out += "WAVEfmt ";
+    put32(out, 16);
+    put16(out, format.format_tag);
+    put16(out, format.channels);
+    put32(out, format.sample_rate);
+    uint16_t block_align = static_cast<uint16_t>(format.channels * format.bits_per_sample / 8);
+    put32(out, format.sample_rate * block_align);
+    put16(out, block_align);
+    put16(out, format.bits_per_sample);
+    out += "data";
+    put32(out, static_cast<uint32_t>(data.size()));
+    return out + data;
+}
+
+std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate, uint32_t seed) {
+    return ::music_samples(frames, channels, sample_rate, seed);
+}
+
+std::vector<FrameHeader> mp3_frames(const std::string& bytes) {
+    static const int kBitratesV1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kBitratesV2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const int kRatesV1[4] = {44100, 48000, 32000, 0};
+    std::vector<FrameHeader> frames;
+    std::size_t offset = 0;
+    while (offset + 4 <= bytes.size()) {
+        auto b = [&](std::size_t i) { return static_cast<uint8_t>(bytes[offset + i]); };
+        if (b(0) != 0xFF || (b(1) & 0xE0) != 0xE0) break;
+        FrameHeader h;
+        h.offset = offset;
+        h.version_id = (b(1) >> 3) & 3;
+        h.layer = (b(1) >> 1) & 3;
+        h.crc = (b(1) & 1) == 0;
+        int bitrate_index = b(2) >> 4;
+        int rate_index = (b(2) >> 2) & 3;
+        h.padding = (b(2) >> 1) & 1;
+        h.private_bit = b(2) & 1;
+        h.channel_mode = b(3) >> 6;
+        h.copyright = (b(3) >> 3) & 1;
+        h.original = (b(3) >> 2) & 1;
+        h.emphasis = b(3) & 3;
+        if (h.version_id == 1 || h.layer != 1 || rate_index == 3) break;
+        h.bitrate_kbps = h.version_id == 3 ? kBitratesV1[bitrate_index] : kBitratesV2[bitrate_index];
+        int divisor = h.version_id == 3 ? 1 : (h.version_id == 2 ? 2 : 4);
+        h.sample_rate = kRatesV1[rate_index] / divisor;
+        if (h.bitrate_kbps == 0) break;
+        int coefficient = h.version_id == 3 ? 144 : 72;
+        h.length = static_cast<std::size_t>(coefficient * h.bitrate_kbps * 1000 / h.sample_rate +
+                                             (h.padding ? 1 : 0));
+        frames.push_back(h);
+        offset += h.length;
+    }
+    return frames;
+}
+
+DecodedAudio decode_mp3(const std::string& path) {
+    static bool initialised = (mpg123_init() == MPG123_OK);
+    DecodedAudio audio;
+    if (!initialised) return audio;
+    int error = 0;
+    mpg123_handle* handle = mpg123_new(nullptr, &error);
+    if (handle == nullptr) return audio;
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    mpg123_format_none(handle);
+    const long* rates = nullptr;
+    std::size_t rate_count = 0;
+    mpg123_rates(&rates, &rate_count);
+    for (std::size_t i = 0; i < rate_count; ++i)
+        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open(handle, path.c_str()) != MPG123_OK) {
+        mpg123_delete(handle);
+        return audio;
+    }
+    int encoding = 0;
+    if (mpg123_getformat(handle, &audio.rate, &audio.channels, &encoding) != MPG123_OK) {
+        mpg123_delete(handle);
+        return audio;
+    }
+    unsigned char buffer[32768];
+    for (;;) {
+        std::size_t done = 0;
+        int result = mpg123_read(handle, buffer, sizeof buffer, &done);
+        const int16_t* values = reinterpret_cast<const int16_t*>(buffer);
+        audio.samples.insert(audio.samples.end(), values, values + done / 2);
+        if (result == MPG123_DONE) {
+            audio.ok = true;
+            break;
+        }
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+    }
+    mpg123_close(handle);
+    mpg123_delete(handle);
+    return audio;
+}
+
+}  // namespace kt

@@ -1,0 +1,107 @@
+// Shared test helpers: a scratch folder holding a copy of the program and an
+// engine, running the program in a session of its own, fixtures, MP3 reading.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kt {
+
+// A fresh folder under /tmp whose path holds no '-', removed at destruction.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+enum class Engine { real, fake, none };
+
+// A scratch folder with a copy of kovex and, beside it, the chosen engine.
+struct ProgramFolder {
+    explicit ProgramFolder(Engine engine = Engine::real);
+    ScratchDir dir;
+    std::string program;  // full path of the copy
+};
+
+struct RunResult {
+    int status = -1;      // exit status 0..255, or 128 + signal number
+    bool signalled = false;
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::string cwd;                                        // default: the program's folder
+    std::vector<std::pair<std::string, std::string>> env;  // added to a clean environment
+    double timeout_seconds = 60;
+    unsigned long address_space_limit = 0;                  // bytes; 0 for none
+};
+
+// Runs `program` with `args` in a new session (no controlling terminal).
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options = {});
+
+// Runs a command line through /bin/sh and returns its exit status.
+int shell(const std::string& command);
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);
+
+// Little-endian WAV header fields, for fixtures.
+struct WavFormat {
+    uint16_t format_tag = 1;
+    uint16_t channels = 2;
+    uint32_t sample_rate = 44100;
+    uint16_t bits_per_sample = 16;
+};
+
+// A canonical 44-byte header followed by `data`.
+std::string wav_file(const WavFormat& format, const std::string& data);
+
+// `frames` frames of music-like 16-bit sound (a few tones with harmonics and noise),
+// interleaved for `channels`, as little-endian bytes.
+std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate,
+                          uint32_t seed = 1);
+
+// The header of one MPEG audio frame.
+struct FrameHeader {
+    int version_id = 0;   // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    int layer = 0;        // 1 = Layer III
+    bool crc = false;     // protection bit clear: CRC present
+    int bitrate_kbps = 0;
+    int sample_rate = 0;
+    bool padding = false;
+    bool private_bit = false;
+    int channel_mode = 0; // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    bool copyright = false;
+    bool original = false;
+    int emphasis = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+
+// Every frame of an MP3 file from its start, walking frame lengths.
+std::vector<FrameHeader> mp3_frames(const std::string& bytes);
+
+struct DecodedAudio {
+    bool ok = false;
+    int channels = 0;
+    long rate = 0;
+    std::vector<int16_t> samples;  // interleaved
+};
+
+// Decodes an MP3 file with libmpg123, gapless.
+DecodedAudio decode_mp3(const std::string& path);
+
+}  // namespace kt

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frontend/command_text.h"
+
+namespace {
+
+CommandText command_text_of(const std::string& path, const std::vector<std::string>& args) {
+    std::vector<const char*> pointers;
+    for (const auto& arg : args) pointers.push_back(arg.c_str());
+    CommandText text;
+    std::memset(&text, 'x', sizeof text);  // what lies past the end must be cleared
+    build_command_text(path.c_str(), static_cast<int>(pointers.size()), pointers.data(), text);
+    return text;
+}
+
+TEST(CommandText, JoinsPathAndArgumentsWithoutSeparators) {
+    CommandText text = command_text_of("/opt/kovex/kovex", {"-b", "128", "in.wav", "out.mp3"});
+    EXPECT_STREQ(text.text, "/opt/kovex/kovex-b128in.wavout.mp3");
+    EXPECT_EQ(text.text[sizeof text.text - 1], '\0');
+}
+
+TEST(CommandText, DropsWhatLiesBeyond299Characters) {
+    // A switch cut by the limit passes only the tests its surviving part holds.
+    std::string path = "/" + std::string(294, 'p');  // 295 characters
+    CommandText text = command_text_of(path, {"-b128", "in.wav"});
+    EXPECT_EQ(std::strlen(text.text), kCommandTextCapacity);
+    EXPECT_EQ(std::string(text.text).substr(295), "-b12");
+    EXPECT_TRUE(switch_present(text, "-b"));
+    EXPECT_FALSE(switch_present(text, "-b128"));
+    EXPECT_FALSE(switch_present(text, "in.wav"));
+}
+
+TEST(CommandText, SwitchPresenceIsASubstringTest) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* spelling;
+        bool present;
+        const char* why;
+    } cases[] = {
+        {{"-b320", "in.wav"}, "-b32", true, "a shorter spelling inside a longer one"},
+        {{"--resample22050", "in.wav"}, "-r", true, "every resample spelling holds -r"},
+        {{"in.wav", "-private"}, "-p", true, "-p inside the lower-case -private"},
+        {{"in.wav", "-private"}, "-PRIVATE", false, "case matters"},
+        {{"live-rec.wav"}, "-r", true, "a spelling inside a file name"},
+        {{"in-", "rec.wav"}, "-r", true, "a spelling across the join of two arguments"},
+        {{"in.wav", "-gui"}, "-GUI", false, "-gui is not -GUI"},
+        {{"in.wav"}, "", true, "the empty text occurs everywhere"},
+    };
+    for (const Case& c : cases) {
+        CommandText text = command_text_of("/opt/kovex/kovex", c.args);
+        EXPECT_EQ(switch_present(text, c.spelling), c.present) << c.why;
+    }
+}
+
+TEST(SwitchList, HoldsTheSeventyEightSpellingsIn519Characters) {
+    EXPECT_EQ(std::strlen(kSwitchList), 519u);
+    for (std::size_t i = 519; i < sizeof kSwitchList; ++i) ASSERT_EQ(kSwitchList[i], '\0');
+    EXPECT_TRUE(std::string(kSwitchList).rfind("-h--ABR--abr--strictly-enforce-ISO") == 519 - 34);
+}
+
+TEST(ClassifyArguments, PicksInputAndOutputNames) {
+    struct Case {
+        std::vector<std::string> args;
+        NamingOutcome outcome;
+        int input;
+        int output;
+        const char* why;
+    } cases[] = {
+        {{"in.wav"}, NamingOutcome::named, 0, 0, "output named after the input"},
+        {{"in.wav", "out.mp3"}, NamingOutcome::named, 0, 1, "both names given"},
+        {{"in.wav", "out.mp3", "-b", "128"}, NamingOutcome::named, 0, 1, "switches after the names"},
+        {{"in.wav", "-b", "128", "out.mp3"}, NamingOutcome::named, 0, 0, "a switch as A2: out.mp3 names nothing"},
+        {{"-b", "128", "in.wav", "out.mp3"}, NamingOutcome::named, 2, 3, "leading switch and its value skipped"},
+        {{"-b", "128", "in.wav", "-V", "2", "out.mp3"}, NamingOutcome::named, 2, 2, "switch after the input"},
+        {{"-b128", "in.wav"}, NamingOutcome::named, 1, 1, "no output after the input"},
+        {{"-GUI"}, NamingOutcome::refused_switch, -1, -1, "a single switch"},
+        {{"-h"}, NamingOutcome::refused_switch, -1, -1, "there is no help switch"},
+        {{"sample"}, NamingOutcome::refused_switch, -1, -1, "a name that occurs inside the switch list"},
+        {{""}, NamingOutcome::refused_switch, -1, -1, "the empty argument is a switch argument"},
+        {{"-b", "128"}, NamingOutcome::refused_switches, -1, -1, "the value 128 is in the switch list too"},
+        {{"in.wav", "-gui"}, NamingOutcome::named, 0, 1, "-gui is not in the switch list"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> pointers;
+        for (const auto& arg : c.args) pointers.push_back(arg.c_str());
+        ArgumentChoice choice = classify_arguments(static_cast<int>(pointers.size()), pointers.data());
+        EXPECT_EQ(choice.outcome, c.outcome) << c.why;
+        if (c.outcome == NamingOutcome::named) {
+            EXPECT_EQ(choice.input_index, c.input) << c.why;
+            EXPECT_EQ(choice.output_index, c.output) << c.why;
+        }
+    }
+}
+
+TEST(OutputNaming, GivesTheNameItsExtension) {
+    struct Case {
+        const char* before;
+        const char* after;
+        const char* why;
+    } cases[] = {
+        {"in.wav", "in.mp3", "three-character extension replaced"},
+        {"music/in.wav", "music/in.mp3", "folders stay"},
+        {"IN.WAV", "IN.mp3", "the old extension's case plays no part"},
+        {"in.wave", "in.mp3", "four-character extension replaced"},
+        {"my.song", "my.mp3", "any four characters after a dot"},
+        {"song.mp3", "song.mp3", "unchanged"},
+        {"a..wav", "a.mp3", "the fifth-from-end dot is tested first"},
+        {"a.b.c", "a.mp3", "the dot fourth from the end"},
+        {".wav", ".mp3", "only the fourth-from-end test can hold"},
+        {"a.b", "a.b.mp3", "three characters or fewer: appended"},
+        {"track.01", "track.01.mp3", "two characters after the dot: appended"},
+        {"x.tar.gz", "x.tar.gz.mp3", "no dot in a tested position"},
+        {"song", "song.mp3", "no dot at all"},
+        {"take.2/a", "take.mp3", "a dot in a folder name counts"},
+        {"", ".mp3", "nothing before the name is read"},
+    };
+    for (const Case& c : cases) {
+        char name[kNameCapacity + 1] = {};
+        std::strcpy(name, c.before);
+        EXPECT_EQ(derived_output_length(c.before), std::strlen(c.after)) << c.why;
+        derive_output_name(name);
+        EXPECT_STREQ(name, c.after) << c.why;
+    }
+}
+
+TEST(AcceptFileNames, RefusesNamesThatDoNotFitTheirFields) {
+    struct Case {
+        std::vector<std::string> args;
+        bool accepted;
+        const char* why;
+    } cases[] = {
+        {{std::string(250, 'a') + ".wav"}, true, "254 characters, replaced extension keeps the length"},
+        {{std::string(251, 'a') + ".wav"}, false, "255 characters do not fit the field"},
+        {{"in.wav", std::string(250, 'o')}, true, "250 + .mp3 is exactly 254"},
+        {{"in.wav", std::string(251, 'o')}, false, "251 + .mp3 would be 255"},
+        {{"in.wav", std::string(255, 'o') + ".mp3"}, false, "259 characters"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> pointers;
+        for (const auto& arg : c.args) pointers.push_back(arg.c_str());
+        FileNames names{};
+        testing::internal::CaptureStdout();
+        bool accepted = accept_file_names(static_cast<int>(pointers.size()), pointers.data(), names);
+        std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(accepted, c.accepted) << c.why;
+        EXPECT_EQ(printed, c.accepted ? "" : "Cannot accept kovex [file name too long]") << c.why;
+        EXPECT_LE(std::strlen(names.output_name), kNameCapacity) << c.why;
+    }
+}
+
+}  // namespace

@@ -45,6 +45,7 @@ struct RunOptions {
     std::vector<std::pair<std::string, std::string>> env;  // added to a clean environment
     double timeout_seconds = 60;
     unsigned long address_space_limit = 0;                  // bytes; 0 for none
+    bool as_unprivileged_user = false;                      // run as "nobody" when started as root
 };
 
 // Runs `program` with `args` in a new session (no controlling terminal).

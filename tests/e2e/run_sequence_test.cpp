@@ -146,28 +146,34 @@ TEST(RunSequence, GuiClosingLinesComeOnlyAfterTheFileIsComplete) {
 
 // Every early exit: the message, where it goes, the status and what is left on disk.
 TEST(RunSequence, EarlyExitsReportOnceAndLeaveWhatWasWritten) {
-    enum class OutputLeft { none, empty, first_chunk, all_chunks };
+    constexpr int kNoFile = -1;
     struct Case {
         const char* name;
         std::vector<std::string> args;
         std::vector<std::pair<std::string, std::string>> env;
         std::string out;  // expected standard output ("*" = not checked)
         std::string err;
-        OutputLeft output;
+        int chunks_on_disk;  // the 16-byte chunks the output holds, or kNoFile
+        bool stream_closed;  // a failed chunk or flush closes the stream before its message
     } cases[] = {
-        {"one switch", {"-GUI"}, {}, "Cannot accept kovex [switch]", "", OutputLeft::none},
-        {"switches only", {"-b", "128"}, {}, "Cannot accept kovex [switches]", "", OutputLeft::none},
-        {"missing input", {"-GUI", "missing.wav", "out.mp3"}, {}, "", " Could not find missing.wav", OutputLeft::none},
+        {"one switch", {"-GUI"}, {}, "Cannot accept kovex [switch]", "", kNoFile, false},
+        {"switches only", {"-b", "128"}, {}, "Cannot accept kovex [switches]", "", kNoFile, false},
+        {"missing input", {"-GUI", "missing.wav", "out.mp3"}, {}, "", " Could not find missing.wav", kNoFile, false},
         {"output folder missing", {"-GUI", "in.wav", "nowhere/out.wav"}, {}, "",
-         " Error creating file nowhere/out.mp3", OutputLeft::none},
+         " Error creating file nowhere/out.mp3", kNoFile, false},
         {"open stream fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_INIT_ERROR", "4"}}, "*",
-         "  Error opening encoding stream (4)", OutputLeft::empty},
+         "  Error opening encoding stream (4)", 0, false},
         {"buffer too large", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_BUFFER_SIZE", "4294967295"}}, "*",
-         "", OutputLeft::empty},
-        {"second chunk fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_CHUNK_ERROR_AT", "2"}}, "*",
-         "beEncodeChunk() failed (7)", OutputLeft::first_chunk},
+         "", 0, false},
+        {"first chunk fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_CHUNK_ERROR_AT", "1"}}, "*",
+         "beEncodeChunk() failed (7)", 0, true},
+        {"middle chunk fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_CHUNK_ERROR_AT", "2"}}, "*",
+         "beEncodeChunk() failed (7)", 1, true},
+        {"last chunk fails", {"-GUI", "in.wav", "out.mp3"},
+         {{"FAKE_ENGINE_CHUNK_ERROR_AT", "3"}, {"FAKE_ENGINE_CHUNK_ERROR", "4294967295"}}, "*",
+         "beEncodeChunk() failed (4294967295)", 2, true},
         {"flush fails", {"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_DEINIT_ERROR", "3000000000"}}, "*",
-         "  Exit Stream failed (3000000000)", OutputLeft::all_chunks},
+         "  Exit Stream failed (3000000000)", 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,7 +186,8 @@ TEST(RunSequence, EarlyExitsReportOnceAndLeaveWhatWasWritten) {
         // Room for the program, not for a 4 GiB buffer.
         fake.address_space_limit = 1ul << 30;
 #endif
-        kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(3000)));
+        // 5000 values: chunks of 2304, 2304 and 392.
+        kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(5000)));
         RunResult result = fake.run(c.args, env);
         EXPECT_EQ(result.status, kFailure);
         if (c.out != "*") {
@@ -188,28 +195,28 @@ TEST(RunSequence, EarlyExitsReportOnceAndLeaveWhatWasWritten) {
         }
         EXPECT_EQ(result.err, c.err);
         std::string output_path = fake.folder.dir.file("out.mp3");
-        switch (c.output) {
-            case OutputLeft::none:
-                EXPECT_FALSE(kt::file_exists(output_path));
-                break;
-            case OutputLeft::empty:
-                EXPECT_EQ(kt::read_file(output_path), "");
-                break;
-            case OutputLeft::first_chunk:
-                EXPECT_EQ(kt::read_file(output_path), std::string(16, '\1'));
-                break;
-            case OutputLeft::all_chunks:
-                EXPECT_EQ(kt::read_file(output_path), std::string(16, '\1') + std::string(16, '\2'));
-                break;
+        if (c.chunks_on_disk == kNoFile) {
+            EXPECT_FALSE(kt::file_exists(output_path));
+        } else {
+            std::string expected;
+            for (int chunk = 1; chunk <= c.chunks_on_disk; ++chunk) expected += std::string(16, static_cast<char>(chunk));
+            EXPECT_EQ(kt::read_file(output_path), expected);
         }
-        EXPECT_EQ(fake.log().find("beWriteVBRHeader"), std::string::npos);
         if (std::string(c.name) == "buffer too large") {
             EXPECT_NE(result.out.find("  Out of memory"), std::string::npos);
         }
-        // After a failed chunk or flush the stream is closed before the message.
-        bool closes = c.output == OutputLeft::first_chunk || c.output == OutputLeft::all_chunks;
-        EXPECT_EQ(fake.log().find("beCloseStream") != std::string::npos, closes);
+        EXPECT_EQ(fake.log().find("beWriteVBRHeader"), std::string::npos);
+        EXPECT_EQ(fake.log().find("beCloseStream") != std::string::npos, c.stream_closed);
     }
+}
+
+TEST(RunSequence, ChunksWithoutBytesWriteNothingAndComplete) {
+    FakeRun fake;
+    kt::write_file(fake.folder.dir.file("in.wav"), kt::wav_file({}, counting_samples(5000)));
+    RunResult result = fake.run({"-GUI", "in.wav", "out.mp3"}, {{"FAKE_ENGINE_ZERO_BYTES", "1"}});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(kt::read_file(fake.folder.dir.file("out.mp3")), "");
+    EXPECT_NE(fake.log().find("beWriteVBRHeader name=out.mp3 size=0"), std::string::npos);
 }
 
 TEST(RunSequence, EngineThatCannotBeBound) {

@@ -324,20 +324,4 @@ TEST(SettingsEndToEnd, FramesCarryTheSwitches) {
     }
 }
 
-// "-V2" asks for what the lame encoder's own "-V 2" gives, with the bitrate pair of
-// the VBR rules spelt out and without the replay-gain analysis the engine never runs.
-TEST(SettingsEndToEnd, Vbr2MatchesTheLameEncoder) {
-    ProgramFolder folder(Engine::real);
-    kt::write_file(folder.dir.file("in.wav"), wav(2, 44100, 3 * 44100));
-    RunResult result = kt::run_program(folder.program, {"-V2", "in.wav", "out.mp3"});
-    ASSERT_EQ(result.status, 0) << result.out << result.err;
-    ASSERT_EQ(kt::shell("cd " + folder.dir.path() +
-                        " && lame --quiet -V 2 -b 32 -B 256 -m j --noreplaygain in.wav peer.mp3"),
-              0);
-    std::string ours = kt::read_file(folder.dir.file("out.mp3"));
-    std::string peer = kt::read_file(folder.dir.file("peer.mp3"));
-    EXPECT_EQ(ours.size(), peer.size());
-    EXPECT_TRUE(ours == peer) << "the files differ";
-}
-
 }  // namespace

@@ -49,7 +49,8 @@ PtyRun::~PtyRun() {
 }
 
 void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std::string>& args,
-                  const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd) {
+                  const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd,
+                  const std::string& stdin_path) {
     int slave = -1;
     if (openpty(&run.master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
     tcgetattr(slave, &run.initial);
@@ -70,6 +71,11 @@ void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std
         close(run.master);
         // A new session whose controlling terminal is the slave, on all three streams.
         if (login_tty(slave) != 0) _exit(125);
+        if (!stdin_path.empty()) {
+            int input = open(stdin_path.c_str(), O_RDONLY);
+            if (input < 0 || dup2(input, 0) < 0) _exit(124);
+            close(input);
+        }
         if (chdir(folder.c_str()) != 0) _exit(126);
         execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
@@ -96,10 +102,16 @@ bool wait_for_key_mode(PtyRun& run, double timeout_seconds) {
     auto deadline = deadline_after(timeout_seconds);
     while (Clock::now() < deadline) {
         termios now = terminal_settings(run);
-        if ((now.c_lflag & (ICANON | ECHO)) == 0) return true;
+        if ((now.c_lflag & ICANON) == 0) return true;
         read_some(run, 10);
     }
     return false;
+}
+
+bool reach_wait(PtyRun& run, const std::string& prompt, std::size_t& from) {
+    if (!read_until(run, prompt, from)) return false;
+    from = run.transcript.find(prompt, from) + prompt.size();
+    return wait_for_key_mode(run);
 }
 
 void send_keys(PtyRun& run, const std::string& keys) {

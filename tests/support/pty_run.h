@@ -28,8 +28,10 @@ struct PtyRun {
 
 // Starts `program` with `args` in `cwd` (default: the program's folder) and a clean
 // environment plus `env`, on a new pseudo-terminal with its default settings.
+// With `stdin_path`, standard input is that file instead of the terminal.
 void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std::string>& args,
-                  const std::vector<std::pair<std::string, std::string>>& env = {}, const std::string& cwd = "");
+                  const std::vector<std::pair<std::string, std::string>>& env = {}, const std::string& cwd = "",
+                  const std::string& stdin_path = "");
 
 // Reads output until `text` occurs in the transcript at or after `from`; false on timeout or end.
 bool read_until(PtyRun& run, const std::string& text, std::size_t from = 0, double timeout_seconds = 30);
@@ -37,8 +39,13 @@ bool read_until(PtyRun& run, const std::string& text, std::size_t from = 0, doub
 // Reads whatever arrives within `seconds`.
 void read_for(PtyRun& run, double seconds);
 
-// Waits until the program reads keys one by one without echo, as during a wait for Enter.
+// Waits until the program reads keys one by one, as during a wait for Enter
+// (whether they echo is for the test to see).
 bool wait_for_key_mode(PtyRun& run, double timeout_seconds = 30);
+
+// Reads until `prompt` occurs at or after `from`, moves `from` past it, and waits
+// for the wait that follows it. Prompts repeat, so `from` must track what was seen.
+bool reach_wait(PtyRun& run, const std::string& prompt, std::size_t& from);
 
 void send_keys(PtyRun& run, const std::string& keys);
 

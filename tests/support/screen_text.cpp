@@ -237,22 +237,24 @@ std::string summary_box(const SummaryCells& c) {
            border({{0xC8, 1}, {H, 18}, {0xCA, 1}, {H, 15}, {0xCA, 1}, {H, 15}, {0xCA, 1}, {H, 23}, {0xBC, 1}});
 }
 
-std::string box_bytes_to_utf8(const std::string& cp437) {
-    static const std::map<unsigned char, std::string> kBoxes = {
-        {0xC9, "\u2554"}, {0xBB, "\u2557"}, {0xC8, "\u255A"}, {0xBC, "\u255D"}, {0xCD, "\u2550"},
-        {0xBA, "\u2551"}, {0xCB, "\u2566"}, {0xCA, "\u2569"}, {0xCC, "\u2560"}, {0xB9, "\u2563"},
-        {0xB2, "\u2593"}, {0xB3, "\u2502"},
+bool utf8_boxes_to_cp437(const std::string& utf8, std::string& cp437) {
+    static const std::map<std::string, char> kBoxes = {
+        {"\u2554", '\xC9'}, {"\u2557", '\xBB'}, {"\u255A", '\xC8'}, {"\u255D", '\xBC'}, {"\u2550", '\xCD'},
+        {"\u2551", '\xBA'}, {"\u2566", '\xCB'}, {"\u2569", '\xCA'}, {"\u2560", '\xCC'}, {"\u2563", '\xB9'},
+        {"\u2593", '\xB2'}, {"\u2502", '\xB3'},
     };
-    std::string out;
-    for (unsigned char c : cp437) {
-        auto found = kBoxes.find(c);
-        if (found != kBoxes.end()) {
-            out += found->second;
-        } else {
-            out += static_cast<char>(c);
+    cp437.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            cp437 += utf8[i++];
+            continue;
         }
+        auto found = kBoxes.find(utf8.substr(i, 3));
+        if (found == kBoxes.end()) return false;
+        cp437 += found->second;
+        i += 3;
     }
-    return out;
+    return true;
 }
 
 }  // namespace kt

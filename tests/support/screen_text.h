@@ -49,8 +49,8 @@ struct SummaryCells {
 };
 std::string summary_box(const SummaryCells& cells);
 
-// UTF-8 of the box-drawing characters the program uses, keyed by their
-// code page 437 byte; other bytes pass unchanged.
-std::string box_bytes_to_utf8(const std::string& cp437);
+// Turns the UTF-8 box-drawing characters back into their code page 437 bytes;
+// false when any other byte above 127 is met (a raw box byte among them).
+bool utf8_boxes_to_cp437(const std::string& utf8, std::string& cp437);
 
 }  // namespace kt

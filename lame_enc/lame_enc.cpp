@@ -76,12 +76,24 @@ uint32_t next_generation() {
     return g_last_generation;
 }
 
-// Checks of the record that need no library: its form, and the average
-// bitrate that libmp3lame would abort on (a lower bound above the maximum).
+// The sample rates of MPEG audio; libmp3lame would take any other input rate
+// and resample from it, at great cost for absurd ones such as 1 Hz.
+bool mpeg_rate(uint32_t rate) {
+    static const uint32_t kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    for (uint32_t known : kRates)
+        if (rate == known) return true;
+    return false;
+}
+
+// Checks of the record that need no library: its form, the rates, and the
+// average bitrate that libmp3lame would abort on (a lower bound above the maximum).
 EngineResult check_record(const EngineConfig& config) {
     if (config.config_kind != kEngineConfigKind) return kLameEncBadConfigKind;
     if (config.struct_version != kEngineConfigVersion) return kLameEncBadConfigVersion;
     if (config.struct_size != kEngineConfigSize) return kLameEncBadConfigSize;
+    // An output rate of 0 lets libmp3lame choose one for the bitrate.
+    if (!mpeg_rate(config.input_rate) || (config.output_rate != 0 && !mpeg_rate(config.output_rate)))
+        return kLameEncSettingsRefused;
     bool abr = config.vbr_flag == 0 && config.abr != 0;
     if (abr && config.max_bitrate != 0 && config.bitrate > config.max_bitrate) return kLameEncAbrRange;
     return kLameEncOk;

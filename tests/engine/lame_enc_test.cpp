@@ -182,6 +182,8 @@ TEST(EngineInitStream, EachFaultHasItsOwnCodeAndAdjustableValuesOpen) {
         {"no MP3 sample rate", [](EngineConfig& c) { c.output_rate = 12345; }, kLameEncSettingsRefused},
         {"input rate above any signed int", [](EngineConfig& c) { c.input_rate = 0xFFFFFFFF; },
          kLameEncSettingsRefused},
+        {"an input rate of 1 Hz, which would be resampled at great cost", [](EngineConfig& c) { c.input_rate = 1; },
+         kLameEncSettingsRefused},
         {"unknown channel mode", [](EngineConfig& c) { c.mode = 4; }, kLameEncSettingsRefused},
         {"VBR quality beyond 9", [](EngineConfig& c) { c.vbr_flag = 1; c.vbr_quality = 10; },
          kLameEncSettingsRefused},

@@ -1,0 +1,150 @@
+// kovex -GUI seen from a front end written for LAME's command-line encoder:
+// standard output read from a pipe while the program runs, split at carriage
+// returns and line feeds, the percentage taken from each progress line, and
+// "Writing LAME Tag...done" as the sign that the file is complete.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+// The progress table's line: "  %4.0f/5000   (%2.0f%%)|...".
+bool progress_of(const std::string& line, int& frame, int& percent) {
+    char bar = 0;
+    return std::sscanf(line.c_str(), "%d/5000 (%d%%)%c", &frame, &percent, &bar) == 3 && bar == '|';
+}
+
+long file_size(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+struct FrontEndView {
+    std::vector<std::string> lines;  // every non-empty piece between \r and \n
+    std::vector<int> percents;       // one per progress line, in order
+    int last_frame = -1;
+    bool alive_at_first_progress = false;
+    long output_size_at_first_progress = -1;
+    int status = -1;
+    std::string err;
+};
+
+// Runs the program in a session of its own and reads its standard output as it
+// comes. The pipe holds one page only, so the program cannot run far ahead of
+// its reader: what arrives early was written early.
+FrontEndView watch(const std::string& program, const std::vector<std::string>& args, const std::string& output) {
+    FrontEndView view;
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return view;
+    fcntl(out_pipe[1], F_SETPIPE_SZ, 4096);
+    const std::string folder = program.substr(0, program.rfind('/'));
+
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child < 0) return view;
+    if (child == 0) {
+        setsid();
+        int null_in = open("/dev/null", O_RDONLY);
+        dup2(null_in, 0);
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+
+    // A safety net against a hung program, not a measure of speed.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::string pending;
+    bool out_open = true;
+    bool err_open = true;
+    while (out_open || err_open) {
+        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+        poll(fds, 2, 100);
+        if (std::chrono::steady_clock::now() > deadline) kill(child, SIGKILL);
+        char buffer[512];
+        if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            ssize_t got = read(err_pipe[0], buffer, sizeof buffer);
+            if (got > 0) view.err.append(buffer, static_cast<std::size_t>(got));
+            if (got == 0) err_open = false;
+        }
+        if (!out_open || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        ssize_t got = read(out_pipe[0], buffer, sizeof buffer);
+        if (got <= 0) {
+            out_open = false;
+            got = 0;
+        }
+        pending.append(buffer, static_cast<std::size_t>(got));
+        std::size_t end;
+        while ((end = pending.find_first_of("\r\n")) != std::string::npos || (!out_open && !pending.empty())) {
+            if (end == std::string::npos) end = pending.size();
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end < pending.size() ? end + 1 : end);
+            if (line.empty()) continue;
+            view.lines.push_back(line);
+            int frame = 0;
+            int percent = 0;
+            if (!progress_of(line, frame, percent)) continue;
+            if (view.percents.empty()) {
+                view.alive_at_first_progress = waitpid(child, nullptr, WNOHANG) == 0;
+                view.output_size_at_first_progress = file_size(output);
+            }
+            view.percents.push_back(percent);
+            view.last_frame = frame;
+        }
+    }
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
+    view.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    return view;
+}
+
+TEST(FrontEndView, ProgressArrivesLiveRisesAndEndsWithTheTagLine) {
+    kt::ProgramFolder folder(kt::Engine::real);
+    const uint32_t seconds = 20;
+    kt::write_file(folder.dir.file("in.wav"), kt::wav_file({}, kt::music_samples(seconds * 44100, 2, 44100)));
+    const std::string output = folder.dir.file("out.mp3");
+
+    FrontEndView view = watch(folder.program, {"-GUI", "in.wav", "out.mp3"}, output);
+    ASSERT_EQ(view.status, 0) << view.err;
+    EXPECT_EQ(view.err, "");
+
+    // One progress line per MP3 frame of samples, the share never falling.
+    const std::size_t chunks = (seconds * 44100 + 1151) / 1152;
+    ASSERT_EQ(view.percents.size(), chunks);
+    for (std::size_t i = 1; i < view.percents.size(); ++i)
+        ASSERT_LE(view.percents[i - 1], view.percents[i]) << "line " << i;
+    EXPECT_EQ(view.percents.back(), 99);
+    EXPECT_EQ(view.last_frame, 5000);
+
+    // The lines came while the encoding ran, not all at its end.
+    EXPECT_TRUE(view.alive_at_first_progress);
+    const long final_size = file_size(output);
+    ASSERT_GT(final_size, 0);
+    EXPECT_LT(view.output_size_at_first_progress, final_size / 2);
+
+    ASSERT_FALSE(view.lines.empty());
+    EXPECT_EQ(view.lines.back(), "Writing LAME Tag...done");
+}
+
+}  // namespace

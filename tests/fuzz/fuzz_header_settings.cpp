@@ -1,0 +1,140 @@
+// The input's header and the command text together, as the run sees them:
+// the header probe and its verdict, then, for an accepted input, the settings
+// rules. Whatever the bytes and switches, the engine may only be asked for
+// rates and bitrates it has, and the two records must agree on the mode.
+//
+// Fuzz bytes: the first gives the header's length (0 to 64), the header bytes
+// follow, and the rest is the argument vector, entries split at zero bytes,
+// the program's path first.
+#include <cstring>
+
+#include "frontend/command_text.h"
+#include "fuzz_support.h"
+#include "settings/engine_config.h"
+#include "settings/run_settings.h"
+#include "settings/settings_rules.h"
+#include "settings/wav_probe.h"
+
+namespace {
+
+constexpr std::size_t kMaxHeaderBytes = 64;
+
+constexpr uint32_t kInputRates[] = {32000, 44100, 48000};
+constexpr uint32_t kOutputRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr uint32_t kBitrates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+
+template <std::size_t N>
+bool one_of(uint32_t value, const uint32_t (&set)[N]) {
+    for (uint32_t member : set)
+        if (value == member) return true;
+    return false;
+}
+
+bool is_bitrate(int value) { return value > 0 && one_of(static_cast<uint32_t>(value), kBitrates); }
+bool is_max_bitrate(int value) { return value == 0 || is_bitrate(value); }
+
+// The engine's mode code that goes with each channel-mode kind.
+int32_t engine_mode_of(int mode_kind) {
+    static const struct {
+        int mode_kind;
+        int32_t engine_mode;
+    } kPairs[] = {
+        {kModeStereo, kEngineModeStereo},
+        {kModeMono, kEngineModeMono},
+        {kModeJointStereo, kEngineModeJointStereo},
+        {kModeDualChannel, kEngineModeDualChannel},
+    };
+    for (const auto& pair : kPairs)
+        if (pair.mode_kind == mode_kind) return pair.engine_mode;
+    return -1;
+}
+
+uint32_t little_endian(const uint8_t* bytes, std::size_t width) {
+    uint32_t value = 0;
+    for (std::size_t i = width; i-- > 0;) value = value << 8 | bytes[i];
+    return value;
+}
+
+WavProbe probe_of(const uint8_t* header, std::size_t length) {
+    // fmemopen refuses an empty buffer; an empty file is what it stands for.
+    uint8_t copy[kMaxHeaderBytes];
+    std::memcpy(copy, header, length);
+    std::FILE* file = length == 0 ? std::fopen("/dev/null", "rb") : fmemopen(copy, length, "rb");
+    FUZZ_CHECK(file != nullptr);
+    WavProbe probe = read_wav_header(file);
+    std::fclose(file);
+
+    FUZZ_CHECK(probe.pcm_flag == (length > 20 && header[20] == 1 ? 1 : 0));
+    FUZZ_CHECK(probe.channel_byte == (length > 22 ? header[22] : -1));
+    FUZZ_CHECK(probe.rate_byte == (length > 24 ? header[24] : -1));
+    FUZZ_CHECK(probe.header_complete == (length >= 44 ? 1 : 0));
+    if (probe.header_complete) {
+        FUZZ_CHECK(probe.sample_rate == little_endian(header + 24, 4));
+        FUZZ_CHECK(probe.bits_per_sample == little_endian(header + 34, 2));
+    }
+    return probe;
+}
+
+void check_verdicts(const WavProbe& probe) {
+    uint32_t rate = detected_rate(probe);
+    FUZZ_CHECK(rate == 0 || one_of(rate, kInputRates));
+    FUZZ_CHECK(judge_wav_probe(probe, true) == ProbeVerdict::accepted);
+    if (judge_wav_probe(probe, false) == ProbeVerdict::accepted) {
+        FUZZ_CHECK(probe.pcm_flag == 1 && probe.header_complete == 1);
+        FUZZ_CHECK(rate != 0 && rate == probe.sample_rate);
+        FUZZ_CHECK(probe.bits_per_sample == 16);
+    }
+}
+
+void check_settings(const EngineConfig& config, const RunSettings& settings) {
+    // The record's form is the engine's to check and never the rules' to change.
+    FUZZ_CHECK(config.config_kind == kEngineConfigKind);
+    FUZZ_CHECK(config.struct_version == kEngineConfigVersion);
+    FUZZ_CHECK(config.struct_size == kEngineConfigSize);
+
+    FUZZ_CHECK(one_of(config.input_rate, kInputRates));
+    FUZZ_CHECK(settings.input_rate == static_cast<int>(config.input_rate));
+    FUZZ_CHECK(one_of(config.output_rate, kOutputRates));
+
+    FUZZ_CHECK(is_bitrate(static_cast<int>(config.bitrate)));
+    FUZZ_CHECK(is_bitrate(settings.bitrate));
+    FUZZ_CHECK(is_max_bitrate(static_cast<int>(config.max_bitrate)));
+    FUZZ_CHECK(is_max_bitrate(settings.max_bitrate));
+    FUZZ_CHECK(is_max_bitrate(settings.effective_bitrate));
+
+    FUZZ_CHECK(config.vbr_quality >= 0 && config.vbr_quality <= 9);
+    FUZZ_CHECK(settings.vbr_quality >= 0 && settings.vbr_quality <= 9);
+    FUZZ_CHECK(config.vbr_flag <= 1 && settings.vbr_flag >= 0 && settings.vbr_flag <= 1);
+
+    FUZZ_CHECK(config.mode >= 0 && config.mode <= 3);
+    FUZZ_CHECK(engine_mode_of(settings.mode_kind) == config.mode);
+    FUZZ_CHECK(settings.progress_style == kProgressStatistics || settings.progress_style == kProgressBar);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::size_t header_length = data[0] % (kMaxHeaderBytes + 1);
+    if (header_length > size - 1) header_length = size - 1;
+    const uint8_t* header = data + 1;
+    WavProbe probe = probe_of(header, header_length);
+    check_verdicts(probe);
+
+    std::vector<std::string> entries =
+        fuzz::split_entries(header + header_length, size - 1 - header_length);
+    std::vector<const char*> pointers = fuzz::pointers_to(entries);
+    CommandText command_text;
+    build_command_text(entries[0].c_str(), static_cast<int>(entries.size()) - 1, pointers.data() + 1,
+                       command_text);
+
+    // The rules run only on an input that the probe let through.
+    if (judge_wav_probe(probe, switch_present(command_text, "-r")) != ProbeVerdict::accepted) return 0;
+    EngineConfig config;
+    RunSettings settings;
+    init_engine_config(config);
+    init_run_settings(settings);
+    resolve_settings(command_text, static_cast<int>(entries.size()), probe, config, settings);
+    check_settings(config, settings);
+    return 0;
+}

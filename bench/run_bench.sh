@@ -30,6 +30,7 @@ build_dir=${BENCH_BUILD_DIR:-build-bench}
 lame_cli=$(command -v lame || true)
 if [ -z "$lame_cli" ]; then
     if [ "$(id -u)" -eq 0 ]; then
+        apt-get update >/dev/null
         DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends lame >/dev/null
         lame_cli=$(command -v lame)
     else

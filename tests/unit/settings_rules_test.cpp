@@ -53,6 +53,20 @@ void bitrate(EngineConfig& c, RunSettings& s, int kbps) {
     s.bitrate = kbps;
 }
 
+// What "-vbr" stores besides the bitrate: VBR on with the header, the engine's
+// maximum 320 while the shown one stays at 256, and the floor when raised.
+void vbr_switch(EngineConfig& c, RunSettings& s, int kbps, uint32_t engine_maximum, bool floor_raised) {
+    bitrate(c, s, kbps);
+    c.max_bitrate = engine_maximum;
+    s.max_bitrate = 256;
+    c.vbr_flag = 1;
+    s.vbr_flag = 1;
+    c.vbr_header_flag = 1;
+    c.vbr_quality = 0;
+    s.fixed_flag = floor_raised ? 1 : 0;
+    s.effective_bitrate = 256;
+}
+
 void mode(EngineConfig& c, RunSettings& s, int32_t engine_mode, int mode_kind) {
     c.mode = engine_mode;
     s.mode_kind = mode_kind;
@@ -249,50 +263,20 @@ const Case kCases[] = {
     {"-vbr alone: engine maximum 320 and the header; floor to 80; shown maximum stays 256",
      {"-vbr", "in.wav", "out.mp3"}, kStereo44,
      [](EngineConfig& c, RunSettings& s) {
-         bitrate(c, s, 80);
-         c.max_bitrate = 320;
-         s.max_bitrate = 256;
-         c.vbr_flag = 1;
-         s.vbr_flag = 1;
-         c.vbr_header_flag = 1;
-         c.vbr_quality = 0;
-         s.fixed_flag = 1;
-         s.effective_bitrate = 256;
+         vbr_switch(c, s, 80, 320, true);
      }},
     {"-vbr with -b64: raised to the floor", {"-vbr", "-b64", "in.wav", "out.mp3"}, kStereo44,
      [](EngineConfig& c, RunSettings& s) {
-         bitrate(c, s, 80);
-         c.max_bitrate = 320;
-         s.max_bitrate = 256;
-         c.vbr_flag = 1;
-         s.vbr_flag = 1;
-         c.vbr_header_flag = 1;
-         c.vbr_quality = 0;
-         s.fixed_flag = 1;
-         s.effective_bitrate = 256;
+         vbr_switch(c, s, 80, 320, true);
      }},
     {"-vbr with -b80: at the floor, not raised", {"-vbr", "-b80", "in.wav", "out.mp3"}, kStereo44,
      [](EngineConfig& c, RunSettings& s) {
-         bitrate(c, s, 80);
-         c.max_bitrate = 320;
-         s.max_bitrate = 256;
-         c.vbr_flag = 1;
-         s.vbr_flag = 1;
-         c.vbr_header_flag = 1;
-         c.vbr_quality = 0;
-         s.effective_bitrate = 256;
+         vbr_switch(c, s, 80, 320, false);
      }},
     {"-vbr with -B256: the maximum is no longer 320, so no floor", {"-vbr", "-B256", "in.wav", "out.mp3"},
      kStereo44,
      [](EngineConfig& c, RunSettings& s) {
-         bitrate(c, s, 32);
-         c.max_bitrate = 256;
-         s.max_bitrate = 256;
-         c.vbr_flag = 1;
-         s.vbr_flag = 1;
-         c.vbr_header_flag = 1;
-         c.vbr_quality = 0;
-         s.effective_bitrate = 256;
+         vbr_switch(c, s, 32, 256, false);
      }},
     {"-V4 with -B320: the pair fires without -b, and -B320 brings the floor", {"-V4", "-B320", "in.wav", "out.mp3"},
      kStereo44,
@@ -349,15 +333,7 @@ const Case kCases[] = {
      {"-vbr", "in.wav", "out.mp3"}, kMono44,
      [](EngineConfig& c, RunSettings& s) {
          mode(c, s, kEngineModeMono, kModeMono);
-         bitrate(c, s, 96);
-         c.max_bitrate = 320;
-         s.max_bitrate = 256;
-         c.vbr_flag = 1;
-         s.vbr_flag = 1;
-         c.vbr_header_flag = 1;
-         c.vbr_quality = 0;
-         s.fixed_flag = 1;
-         s.effective_bitrate = 256;
+         vbr_switch(c, s, 96, 320, true);
      }},
 
     // --- frame flags, progress style, engine-only flags ---

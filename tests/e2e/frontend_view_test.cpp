@@ -45,31 +45,12 @@ struct FrontEndView {
 // its reader: what arrives early was written early.
 FrontEndView watch(const std::string& program, const std::vector<std::string>& args, const std::string& output) {
     FrontEndView view;
-    int out_pipe[2];
-    int err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return view;
-    fcntl(out_pipe[1], F_SETPIPE_SZ, 4096);
-    const std::string folder = program.substr(0, program.rfind('/'));
-
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = fork();
-    if (child < 0) return view;
-    if (child == 0) {
-        setsid();
-        int null_in = open("/dev/null", O_RDONLY);
-        dup2(null_in, 0);
-        dup2(out_pipe[1], 1);
-        dup2(err_pipe[1], 2);
-        close(out_pipe[0]);
-        close(err_pipe[0]);
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
+    kt::RunOptions options;
+    options.pipe_size = 4096;
+    kt::Spawned spawned = kt::spawn_program(program, args, options);
+    const pid_t child = spawned.pid;
+    const int out_fd = spawned.out;
+    const int err_fd = spawned.err;
 
     // A safety net against a hung program, not a measure of speed.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -77,17 +58,17 @@ FrontEndView watch(const std::string& program, const std::vector<std::string>& a
     bool out_open = true;
     bool err_open = true;
     while (out_open || err_open) {
-        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
         poll(fds, 2, 100);
         if (std::chrono::steady_clock::now() > deadline) kill(child, SIGKILL);
         char buffer[512];
         if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            ssize_t got = read(err_pipe[0], buffer, sizeof buffer);
+            ssize_t got = read(err_fd, buffer, sizeof buffer);
             if (got > 0) view.err.append(buffer, static_cast<std::size_t>(got));
             if (got == 0) err_open = false;
         }
         if (!out_open || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        ssize_t got = read(out_pipe[0], buffer, sizeof buffer);
+        ssize_t got = read(out_fd, buffer, sizeof buffer);
         if (got <= 0) {
             out_open = false;
             got = 0;
@@ -111,8 +92,8 @@ FrontEndView watch(const std::string& program, const std::vector<std::string>& a
             view.last_frame = frame;
         }
     }
-    close(out_pipe[0]);
-    close(err_pipe[0]);
+    close(out_fd);
+    close(err_fd);
     int wait_status = 0;
     waitpid(child, &wait_status, 0);
     view.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;

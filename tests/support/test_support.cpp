@@ -60,11 +60,12 @@ static void drain(int fd, std::string& into, bool& open) {
     }
 }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
     int out_pipe[2];
     int err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+    if (options.pipe_size != 0) fcntl(out_pipe[1], F_SETPIPE_SZ, options.pipe_size);
 
     std::vector<std::string> env_text{"PATH=/usr/bin:/bin"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -111,6 +112,15 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
+    return {child, out_pipe[0], err_pipe[0]};
+}
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+    Spawned spawned = spawn_program(program, args, options);
+    pid_t child = spawned.pid;
+    int out_fd = spawned.out;
+    int err_fd = spawned.err;
 
     RunResult result;
     bool out_open = true;
@@ -119,17 +129,17 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
                     std::chrono::milliseconds(static_cast<long>(options.timeout_seconds * 1000));
     bool killed = false;
     while (out_open || err_open) {
-        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
         poll(fds, 2, 100);
-        if (out_open && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) drain(out_pipe[0], result.out, out_open);
-        if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) drain(err_pipe[0], result.err, err_open);
+        if (out_open && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) drain(out_fd, result.out, out_open);
+        if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) drain(err_fd, result.err, err_open);
         if (!killed && std::chrono::steady_clock::now() > deadline) {
             kill(child, SIGKILL);
             killed = true;
         }
     }
-    close(out_pipe[0]);
-    close(err_pipe[0]);
+    close(out_fd);
+    close(err_fd);
     int wait_status = 0;
     waitpid(child, &wait_status, 0);
     if (WIFEXITED(wait_status)) {

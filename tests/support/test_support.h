@@ -46,7 +46,18 @@ struct RunOptions {
     double timeout_seconds = 60;
     unsigned long address_space_limit = 0;                  // bytes; 0 for none
     bool as_unprivileged_user = false;                      // run as "nobody" when started as root
+    int pipe_size = 0;                                      // bytes the output pipe holds; 0 for the default
 };
+
+// A program started in a session of its own, its output and errors on pipes.
+struct Spawned {
+    int pid;
+    int out;  // read end of standard output
+    int err;  // read end of standard error
+};
+
+Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options = {});
 
 // Runs `program` with `args` in a new session (no controlling terminal).
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,

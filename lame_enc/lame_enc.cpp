@@ -160,6 +160,16 @@ EngineResult apply_record(lame_t lame, const EngineConfig& config) {
     return failed != 0 ? kLameEncSettingsRefused : kLameEncOk;
 }
 
+// libmp3lame accepts average bitrate with a minimum above the maximum (a preset
+// can bring it about, whatever the record's own bitrates) and then aborts the
+// process on the first frame it encodes.
+bool abr_bounds_crossed(lame_t lame) {
+    if (lame_get_VBR(lame) != vbr_abr) return false;
+    int minimum = lame_get_VBR_min_bitrate_kbps(lame);
+    int maximum = lame_get_VBR_max_bitrate_kbps(lame);
+    return minimum != 0 && maximum != 0 && minimum > maximum;
+}
+
 // One chunk's worst-case output, and the flush's: libmp3lame asks for
 // 1.25 x samples + 7200 bytes, counted at the output rate, and never less
 // than its own maximum buffer.
@@ -254,6 +264,7 @@ LAME_ENC_EXPORT EngineResult beInitStream(EngineConfig* config, uint32_t* sample
 
     EngineResult applied = apply_record(lame, record);
     if (applied == kLameEncOk && lame_init_params(lame) < 0) applied = kLameEncSettingsRefused;
+    if (applied == kLameEncOk && abr_bounds_crossed(lame)) applied = kLameEncAbrRange;
     if (applied != kLameEncOk) {
         lame_close(lame);
         return applied;

@@ -184,6 +184,10 @@ TEST(EngineInitStream, EachFaultHasItsOwnCodeAndAdjustableValuesOpen) {
          kLameEncSettingsRefused},
         {"an input rate of 1 Hz, which would be resampled at great cost", [](EngineConfig& c) { c.input_rate = 1; },
          kLameEncSettingsRefused},
+        // An ABR preset keeps the record's VBR bounds; crossed, libmp3lame would abort on the first frame.
+        {"ABR preset with the VBR minimum above the maximum",
+         [](EngineConfig& c) { c.vbr_flag = 1; c.vbr_method = 1; c.bitrate = 56; c.max_bitrate = 32; c.preset = 12; },
+         kLameEncAbrRange},
         {"unknown channel mode", [](EngineConfig& c) { c.mode = 4; }, kLameEncSettingsRefused},
         {"VBR quality beyond 9", [](EngineConfig& c) { c.vbr_flag = 1; c.vbr_quality = 10; },
          kLameEncSettingsRefused},

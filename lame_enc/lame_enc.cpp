@@ -139,10 +139,10 @@ EngineResult apply_record(lame_t lame, const EngineConfig& config) {
         if (config.max_bitrate != 0)
             failed |= lame_set_VBR_max_bitrate_kbps(lame, as_int(config.max_bitrate));
     } else if (config.abr != 0) {
+        // The maximum is left to libmp3lame: with one near the average it can
+        // find no frame size that holds a frame and aborts the process.
         failed |= lame_set_VBR(lame, vbr_abr);
         failed |= lame_set_VBR_mean_bitrate_kbps(lame, as_int(config.bitrate));
-        if (config.max_bitrate != 0)
-            failed |= lame_set_VBR_max_bitrate_kbps(lame, as_int(config.max_bitrate));
     } else {
         failed |= lame_set_brate(lame, as_int(config.bitrate));
     }

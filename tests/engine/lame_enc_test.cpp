@@ -336,6 +336,34 @@ TEST(EngineInitStream, ReservoirOffMeansNoBackPointers) {
     }
 }
 
+// Average bitrate with a maximum close to the average, on upsampled noise:
+// libmp3lame could find no frame size within the maximum and aborted the process.
+TEST(EngineStreamCalls, AverageBitrateSurvivesAMaximumNearTheAverage) {
+    for (uint32_t maximum : {32u, 40u}) {
+        SCOPED_TRACE(maximum);
+        EngineConfig config = default_record();
+        config.input_rate = 16000;
+        config.output_rate = 44100;
+        config.mode = 0;
+        config.abr = 1;
+        config.bitrate = 32;
+        config.max_bitrate = maximum;
+        Stream stream = open_stream(config);
+        ASSERT_EQ(stream.result, 0u);
+        std::vector<int16_t> noise(stream.samples_per_chunk);
+        uint32_t state = 2654435761u + 1;
+        for (int16_t& value : noise) {
+            state = state * 1664525u + 1013904223u;
+            value = static_cast<int16_t>(state >> 16);
+        }
+        std::vector<uint8_t> encoded(stream.output_buffer_size);
+        uint32_t bytes = 0;
+        EXPECT_EQ(engine().encode_chunk(stream.handle, stream.samples_per_chunk, noise.data(), encoded.data(), &bytes), 0u);
+        EXPECT_EQ(engine().deinit_stream(stream.handle, encoded.data(), &bytes), 0u);
+        engine().close_stream(stream.handle);
+    }
+}
+
 TEST(EngineStreamCalls, UnknownAndClosedHandlesAreRefused) {
     std::vector<int16_t> samples(4608);
     std::vector<uint8_t> out(200000);

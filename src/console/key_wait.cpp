@@ -94,9 +94,9 @@ void wait_for_enter() {
             ssize_t got = read(terminal, &key, 1);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;  // end of input or an error: as if Enter
-            // A line feed too: keys typed ahead while the terminal still
-            // turned carriage returns into line feeds.
-            if (key == '\r' || key == '\n') break;
+            // Only Enter's carriage return; a line feed (Ctrl+J, or an Enter
+            // typed ahead while the terminal still translated it) is a key like any other.
+            if (key == '\r') break;
         }
     }
 

@@ -41,9 +41,9 @@ TEST(WaitForEnter, OnlyEnterEndsEachHelpWaitAndNothingIsEchoed) {
         kt::append(shown, kt::help_prompt(page));
         EXPECT_TRUE(kt::screen_matches(screen_text(run, false), shown));
 
-        // Letters, a blank, a line feed's neighbours and an escape: none is Enter.
+        // Letters, a blank, a tab, a line feed and an escape: none is Enter.
         std::size_t before = run.transcript.size();
-        kt::send_keys(run, "ab \t\x1b" "q");
+        kt::send_keys(run, "ab \t\n\x1b" "q");
         kt::read_for(run, kQuietSeconds);
         EXPECT_EQ(run.transcript.size(), before) << "echoed, or the wait ended";
         EXPECT_TRUE(kt::still_running(run));

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/text_building.h"
 
 namespace {
 
@@ -92,21 +93,12 @@ void console_write(const char* bytes, std::size_t length) {
 }
 
 void console_print(const char* format, ...) {
-    char buffer[1024];
+    std::string text;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    append_vformat(text, format, args);
     va_end(args);
-    if (length >= 0 && static_cast<std::size_t>(length) < sizeof buffer) {
-        console_write(buffer, static_cast<std::size_t>(length));
-    } else if (length >= 0) {
-        std::string text(static_cast<std::size_t>(length) + 1, '\0');
-        std::vsnprintf(&text[0], text.size(), format, again);
-        console_write(text.data(), static_cast<std::size_t>(length));
-    }
-    va_end(again);
+    console_write(text.data(), text.size());
 }
 
 void console_flush() { std::fflush(stdout); }

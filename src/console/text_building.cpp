@@ -4,14 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-void append_format(std::string& out, const char* format, ...) {
+void append_vformat(std::string& out, const char* format, va_list args) {
     char buffer[512];
-    va_list args;
-    va_start(args, format);
     va_list again;
     va_copy(again, args);
     int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
     if (length >= 0 && static_cast<std::size_t>(length) < sizeof buffer) {
         out.append(buffer, static_cast<std::size_t>(length));
     } else if (length >= 0) {
@@ -22,6 +19,13 @@ void append_format(std::string& out, const char* format, ...) {
         out.resize(start + static_cast<std::size_t>(length));
     }
     va_end(again);
+}
+
+void append_format(std::string& out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    append_vformat(out, format, args);
+    va_end(args);
 }
 
 void append_border(std::string& out, std::initializer_list<BorderRun> runs) {

@@ -1,11 +1,13 @@
 // Small builders for the screen texts, shared by the banner and summary code.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <initializer_list>
 #include <string>
 
 // Appends printf-style text; the format is always one of the program's own.
+void append_vformat(std::string& out, const char* format, va_list args);
 void append_format(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // One stretch of a box border: `count` copies of a code page 437 byte.

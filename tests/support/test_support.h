@@ -86,6 +86,10 @@ std::string wav_file(const WavFormat& format, const std::string& data);
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate,
                           uint32_t seed = 1);
 
+// The 331 bytes of the engine record when no switch changed anything, written
+// out from the record's layout rather than from the program's own defaults.
+std::string default_record_bytes();
+
 // The header of one MPEG audio frame.
 struct FrameHeader {
     int version_id = 0;   // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto frames = static_cast<uint32_t>(seconds * rate);
-    const std::string header = pcm_wav_header(channels, rate, frames * channels * 2u);
+    const std::string header = wav_header(1, channels, rate, 16, frames * channels * 2u);
     std::fwrite(header.data(), 1, header.size(), out);
     // Written a second at a time, so a long file needs little memory.
     for (uint32_t done = 0; done < frames; done += rate) {

@@ -46,17 +46,19 @@ std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_ra
     return out;
 }
 
-std::string pcm_wav_header(uint16_t channels, uint32_t sample_rate, uint32_t data_bytes) {
+std::string wav_header(uint16_t format_tag, uint16_t channels, uint32_t sample_rate, uint16_t bits_per_sample,
+                       uint32_t data_bytes) {
+    const auto block_align = static_cast<uint16_t>(channels * bits_per_sample / 8);
     std::string out = "RIFF";
     put32(out, 36 + data_bytes);
     out += "WAVEfmt ";
     put32(out, 16);
-    put16(out, 1);
+    put16(out, format_tag);
     put16(out, channels);
     put32(out, sample_rate);
-    put32(out, sample_rate * channels * 2);
-    put16(out, static_cast<uint16_t>(channels * 2));
-    put16(out, 16);
+    put32(out, sample_rate * block_align);
+    put16(out, block_align);
+    put16(out, bits_per_sample);
     out += "data";
     put32(out, data_bytes);
     return out;

@@ -8,5 +8,6 @@
 // `frames` frames of 16-bit little-endian samples, interleaved for `channels`.
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate, uint32_t seed = 1);
 
-// A canonical 44-byte PCM WAV header for `data_bytes` bytes of 16-bit samples.
-std::string pcm_wav_header(uint16_t channels, uint32_t sample_rate, uint32_t data_bytes);
+// A canonical 44-byte WAV header for `data_bytes` bytes of samples.
+std::string wav_header(uint16_t format_tag, uint16_t channels, uint32_t sample_rate, uint16_t bits_per_sample,
+                       uint32_t data_bytes);

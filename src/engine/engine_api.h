@@ -48,6 +48,7 @@ struct EngineApi {
 
 constexpr const char* kEngineFileName = "lame_enc.dll";
 
-// Loads the engine and binds all six entry points, or prints why not and
+// Loads the engine, looking first in the folder of `program_path` (the running
+// program's full path), and binds all six entry points, or prints why not and
 // returns false. The library is never unloaded.
-bool bind_engine(void*& library, EngineApi& api);
+bool bind_engine(const char* program_path, void*& library, EngineApi& api);

@@ -1,7 +1,5 @@
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,22 +8,18 @@
 
 namespace {
 
-// The folder of the running program, from the system rather than argv[0].
-std::string program_folder() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return std::string();
-    path[length] = '\0';
-    char* slash = std::strrchr(path, '/');
-    if (slash == nullptr) return std::string();
-    *slash = '\0';
-    return path;
+// The folder of the program's full path; none for a bare or relative name,
+// which would mean the current directory.
+std::string program_folder(const char* program_path) {
+    const char* slash = std::strrchr(program_path, '/');
+    if (program_path[0] != '/' || slash == nullptr) return std::string();
+    return std::string(program_path, static_cast<std::size_t>(slash - program_path));
 }
 
 // Beside the program, then the installed layout, then the system's library
 // search. Never the current directory: a file planted there must not load.
-void* load_engine_library() {
-    std::string folder = program_folder();
+void* load_engine_library(const char* program_path) {
+    std::string folder = program_folder(program_path);
     if (!folder.empty()) {
         const std::string candidates[] = {
             folder + "/" + kEngineFileName,
@@ -40,8 +34,8 @@ void* load_engine_library() {
 
 }  // namespace
 
-bool bind_engine(void*& library, EngineApi& api) {
-    library = load_engine_library();
+bool bind_engine(const char* program_path, void*& library, EngineApi& api) {
+    library = load_engine_library(program_path);
     if (library == nullptr) {
         std::fputs("KOVA MP3 Encoder could not find the lame_enc.dll file.", stderr);
         return false;

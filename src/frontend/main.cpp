@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!accept_file_names(argc - 1, argv + 1, names)) return -1;
-    if (!bind_engine(resources.engine_library, resources.engine_api)) return -1;
+    if (!bind_engine(own_path, resources.engine_library, resources.engine_api)) return -1;
     resources.engine_api.version(&resources.engine_version);
     if (!switch_present(command_text, "-GUI")) show_title_banner(resources.engine_version, kVersionString);
     if (!open_input_file(names, resources)) return -1;

@@ -27,14 +27,6 @@ bool ends_with(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The record as the engine must receive it when no rule changed anything.
-EngineConfig default_record() {
-    const std::string bytes = kt::default_record_bytes();
-    EngineConfig config;
-    std::memcpy(&config, bytes.data(), sizeof config);
-    return config;
-}
-
 std::string bytes_of(const EngineConfig& config) {
     return std::string(reinterpret_cast<const char*>(&config), sizeof config);
 }
@@ -142,7 +134,7 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
             continue;
         }
 
-        EngineConfig expected = default_record();
+        EngineConfig expected = kt::default_record();
         c.expect(expected);
         std::string record = kt::read_file(folder.dir.file("record.bin"));
         EXPECT_TRUE(record == bytes_of(expected)) << c.why << ":" << record_differences(record, bytes_of(expected));

@@ -42,25 +42,6 @@ const EngineApi& engine() {
     return api;
 }
 
-// The record exactly as the program hands it over with its defaults.
-EngineConfig default_record() {
-    EngineConfig config;
-    std::memset(&config, 0, sizeof config);
-    config.config_kind = 256;
-    config.struct_version = 1;
-    config.struct_size = 331;
-    config.input_rate = 44100;
-    config.output_rate = 44100;
-    config.mode = 1;
-    config.bitrate = 192;
-    config.preset = -1;
-    config.psy_model = 1;
-    config.original_flag = 1;
-    config.vbr_quality = 4;
-    config.vbr_method = 2;
-    return config;
-}
-
 struct Stream {
     EngineResult result = 0;
     uint32_t samples_per_chunk = 0;
@@ -200,7 +181,7 @@ TEST(EngineInitStream, EachFaultHasItsOwnCodeAndAdjustableValuesOpen) {
     };
     for (const InitCase& test : cases) {
         SCOPED_TRACE(test.why);
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         test.change(config);
         Stream stream = open_stream(config);
         EXPECT_EQ(stream.result, test.expected);
@@ -211,7 +192,7 @@ TEST(EngineInitStream, EachFaultHasItsOwnCodeAndAdjustableValuesOpen) {
 }
 
 TEST(EngineInitStream, NullPointersAreRefused) {
-    EngineConfig config = default_record();
+    EngineConfig config = kt::default_record();
     uint32_t chunk = 0, size = 0;
     EngineStream handle = 0;
     EXPECT_EQ(engine().init_stream(nullptr, &chunk, &size, &handle), kLameEncNullArgument);
@@ -237,7 +218,7 @@ TEST(EngineInitStream, ChunkIsOneFrameAndBufferFitsTheWorstCase) {
     };
     for (const ChunkCase& test : cases) {
         SCOPED_TRACE(test.why);
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         config.mode = test.mode;
         config.input_rate = test.input_rate;
         config.output_rate = test.output_rate;
@@ -255,13 +236,13 @@ TEST(EngineInitStream, AFullTableIsRefusedAndClosingFreesASlot) {
     std::vector<EngineStream> open;
     Stream stream;
     // Far more than any table the engine keeps; stop at the first refusal.
-    while (open.size() < 1000 && (stream = open_stream(default_record())).result == 0)
+    while (open.size() < 1000 && (stream = open_stream(kt::default_record())).result == 0)
         open.push_back(stream.handle);
     EXPECT_EQ(stream.result, kLameEncNoFreeStream);
     ASSERT_FALSE(open.empty());
     EXPECT_EQ(engine().close_stream(open.back()), kLameEncOk);
     open.pop_back();
-    stream = open_stream(default_record());
+    stream = open_stream(kt::default_record());
     EXPECT_EQ(stream.result, kLameEncOk);
     if (stream.result == 0) open.push_back(stream.handle);
     for (EngineStream handle : open) EXPECT_EQ(engine().close_stream(handle), kLameEncOk);
@@ -302,7 +283,7 @@ TEST(EngineInitStream, RecordFieldsReachEveryFrame) {
     kt::write_file(dir.file("in.wav"), kt::wav_file({}, kt::music_samples(22050, 2, 44100)));
     for (const BitsCase& test : cases) {
         SCOPED_TRACE(test.why);
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         test.change(config);
         ASSERT_EQ(encode_file(config, dir.file("in.wav"), dir.file("out.mp3")).failed, 0u);
         std::vector<kt::FrameHeader> frames = kt::mp3_frames(kt::read_file(dir.file("out.mp3")));
@@ -318,7 +299,7 @@ TEST(EngineInitStream, ReservoirOffMeansNoBackPointers) {
     kt::write_file(dir.file("in.wav"), kt::wav_file({}, kt::music_samples(44100, 2, 44100)));
     for (uint32_t off : {0u, 1u}) {
         SCOPED_TRACE(off);
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         config.no_reservoir_flag = off;
         ASSERT_EQ(encode_file(config, dir.file("in.wav"), dir.file("out.mp3")).failed, 0u);
         std::string bytes = kt::read_file(dir.file("out.mp3"));
@@ -341,7 +322,7 @@ TEST(EngineInitStream, ReservoirOffMeansNoBackPointers) {
 TEST(EngineStreamCalls, AverageBitrateSurvivesAMaximumNearTheAverage) {
     for (uint32_t maximum : {32u, 40u}) {
         SCOPED_TRACE(maximum);
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         config.input_rate = 16000;
         config.output_rate = 44100;
         config.mode = 0;
@@ -368,11 +349,11 @@ TEST(EngineStreamCalls, UnknownAndClosedHandlesAreRefused) {
     std::vector<int16_t> samples(4608);
     std::vector<uint8_t> out(200000);
     uint32_t bytes = 0;
-    Stream first = open_stream(default_record());
+    Stream first = open_stream(kt::default_record());
     ASSERT_EQ(first.result, 0u);
     ASSERT_EQ(engine().close_stream(first.handle), kLameEncOk);
     // The next stream reuses the freed slot; the old handle must still be dead.
-    Stream second = open_stream(default_record());
+    Stream second = open_stream(kt::default_record());
     ASSERT_EQ(second.result, 0u);
     EXPECT_NE(second.handle, first.handle);
     for (EngineStream handle : {first.handle, 0u, 12345u, 0xFFFFFFFFu, second.handle + 1}) {
@@ -386,7 +367,7 @@ TEST(EngineStreamCalls, UnknownAndClosedHandlesAreRefused) {
 }
 
 TEST(EngineStreamCalls, CountsOutsideOneToChunkAreRefused) {
-    Stream stream = open_stream(default_record());
+    Stream stream = open_stream(kt::default_record());
     ASSERT_EQ(stream.result, 0u);
     std::vector<int16_t> samples(stream.samples_per_chunk + 1);
     std::vector<uint8_t> out(stream.output_buffer_size);
@@ -436,7 +417,7 @@ TEST(EnginePeer, SameBytesAsLameCommandLine) {
         std::string wav = dir.file("in.wav");
         kt::write_file(wav, kt::wav_file({1, test.channels, 44100, 16},
                                          kt::music_samples(frames, test.channels, 44100)));
-        EngineConfig config = default_record();
+        EngineConfig config = kt::default_record();
         test.change(config);
         EncodeOutcome outcome = encode_file(config, wav, dir.file("ours.mp3"));
         ASSERT_EQ(outcome.failed, 0u);
@@ -462,7 +443,7 @@ TEST(EngineStreamCalls, OddLastValueIsPaddedNotLost) {
     // One value more than whole stereo frames: its partner is missing.
     std::string data = kt::music_samples(frames + 1, 2, 44100).substr(0, (frames * 2 + 1) * 2);
     kt::write_file(dir.file("in.wav"), kt::wav_file({}, data));
-    EncodeOutcome outcome = encode_file(default_record(), dir.file("in.wav"), dir.file("out.mp3"));
+    EncodeOutcome outcome = encode_file(kt::default_record(), dir.file("in.wav"), dir.file("out.mp3"));
     ASSERT_EQ(outcome.failed, 0u);
     kt::DecodedAudio decoded = kt::decode_mp3(dir.file("out.mp3"));
     ASSERT_TRUE(decoded.ok);
@@ -484,10 +465,10 @@ struct HeaderCase {
 TEST(EngineVbrHeader, WritesOnlyIntoTheMatchingReservedFrame) {
     kt::ScratchDir dir;
     kt::write_file(dir.file("in.wav"), kt::wav_file({}, kt::music_samples(44100, 2, 44100)));
-    EngineConfig at128 = default_record();
+    EngineConfig at128 = kt::default_record();
     at128.bitrate = 128;
     ASSERT_EQ(encode_file(at128, dir.file("in.wav"), dir.file("other.mp3")).vbr_header, kLameEncOk);
-    ASSERT_EQ(encode_file(default_record(), dir.file("in.wav"), dir.file("out.mp3"), false).failed, 0u);
+    ASSERT_EQ(encode_file(kt::default_record(), dir.file("in.wav"), dir.file("out.mp3"), false).failed, 0u);
     std::string untagged = kt::read_file(dir.file("out.mp3"));
     std::vector<kt::FrameHeader> frames = kt::mp3_frames(untagged);
     ASSERT_GT(frames.size(), 2u);
@@ -525,7 +506,7 @@ TEST(EngineVbrHeader, WritesOnlyIntoTheMatchingReservedFrame) {
 TEST(EngineVbrHeader, NoTagAtLowBitrateLeavesEveryFileAlone) {
     kt::ScratchDir dir;
     kt::write_file(dir.file("in.wav"), kt::wav_file({1, 2, 48000, 16}, kt::music_samples(48000, 2, 48000)));
-    EngineConfig tagged = default_record();
+    EngineConfig tagged = kt::default_record();
     tagged.input_rate = tagged.output_rate = 48000;
     ASSERT_EQ(encode_file(tagged, dir.file("in.wav"), dir.file("tagged.mp3")).vbr_header, kLameEncOk);
     EngineConfig low = tagged;
@@ -551,12 +532,12 @@ TEST(EngineOutput, PrintsNothing) {
     int sink = open(dir.file("printed.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(sink, 1);
     dup2(sink, 2);
-    EngineConfig refused = default_record();
+    EngineConfig refused = kt::default_record();
     refused.output_rate = 12345;
-    EngineConfig resampled = default_record();
+    EngineConfig resampled = kt::default_record();
     resampled.output_rate = 8000;
     resampled.bitrate = 320;
-    EngineConfig dual = default_record();
+    EngineConfig dual = kt::default_record();
     dual.mode = 2;
     dual.crc_flag = dual.no_reservoir_flag = dual.strict_iso_flag = 1;
     EncodeOutcome results[] = {

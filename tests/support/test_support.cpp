@@ -174,31 +174,10 @@ bool file_exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-static void put16(std::string& out, uint16_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
-static void put32(std::string& out, uint32_t value) {
-    put16(out, static_cast<uint16_t>(value & 0xFFFF));
-    put16(out, static_cast<uint16_t>(value >> 16));
-}
-
 std::string wav_file(const WavFormat& format, const std::string& data) {
-    std::string out = "RIFF";
-    put32(out, static_cast<uint32_t>(36 + data.size()));
-    out += "WAVEfmt ";
-    put32(out, 16);
-    put16(out, format.format_tag);
-    put16(out, format.channels);
-    put32(out, format.sample_rate);
-    uint16_t block_align = static_cast<uint16_t>(format.channels * format.bits_per_sample / 8);
-    put32(out, format.sample_rate * block_align);
-    put16(out, block_align);
-    put16(out, format.bits_per_sample);
-    out += "data";
-    put32(out, static_cast<uint32_t>(data.size()));
-    return out + data;
+    return wav_header(format.format_tag, format.channels, format.sample_rate, format.bits_per_sample,
+                      static_cast<uint32_t>(data.size())) +
+           data;
 }
 
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate, uint32_t seed) {
@@ -216,6 +195,13 @@ std::string default_record_bytes() {
     };
     std::string bytes(reinterpret_cast<const char*>(rows), sizeof rows);
     return bytes + std::string(331 - sizeof rows, '\0');
+}
+
+EngineConfig default_record() {
+    const std::string bytes = default_record_bytes();
+    EngineConfig config;
+    std::memcpy(&config, bytes.data(), sizeof config);
+    return config;
 }
 
 std::vector<FrameHeader> mp3_frames(const std::string& bytes) {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "settings/engine_config.h"
+
 namespace kt {
 
 // A fresh folder under /tmp whose path holds no '-', removed at destruction.
@@ -89,6 +91,7 @@ std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_ra
 // The 331 bytes of the engine record when no switch changed anything, written
 // out from the record's layout rather than from the program's own defaults.
 std::string default_record_bytes();
+EngineConfig default_record();
 
 // The header of one MPEG audio frame.
 struct FrameHeader {

@@ -39,21 +39,18 @@ std::string help_page_text(int page, const char* version_string);
 const char* help_page_prompt(int page);
 std::string title_banner_text(const EngineVersion& version, const char* version_string);
 
-// Seeks the input to its end and returns its length (32-bit, as the run counts it).
-uint32_t measure_input_size(std::FILE* input);
-
 // The estimated MP3 size, in units of 1,049,024 bytes.
-float estimate_output_size(uint32_t input_size, int input_rate, int mode_kind, int bitrate);
+float estimate_output_size(uint64_t input_size, int input_rate, int mode_kind, int bitrate);
 
 void show_settings_summary(const RunSettings& settings, uint32_t engine_input_rate,
-                           uint32_t engine_output_rate, uint32_t input_size);
+                           uint32_t engine_output_rate, uint64_t input_size);
 void show_emulation_header(const EngineVersion& version, const char* version_string,
                            const char* input_name, const char* output_name,
                            const RunSettings& settings, uint32_t engine_output_rate);
 
 // The texts behind the two routines above, as code page 437 bytes; pure.
 std::string settings_summary_text(const RunSettings& settings, uint32_t engine_input_rate,
-                                  uint32_t engine_output_rate, uint32_t input_size);
+                                  uint32_t engine_output_rate, uint64_t input_size);
 std::string emulation_header_text(const EngineVersion& version, const char* version_string,
                                   const char* input_name, const char* output_name,
                                   const RunSettings& settings, uint32_t engine_output_rate);

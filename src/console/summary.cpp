@@ -35,13 +35,7 @@ constexpr unsigned char kHorizontal = 0xCD;
 
 }  // namespace
 
-uint32_t measure_input_size(std::FILE* input) {
-    std::fseek(input, 0, SEEK_END);
-    long position = std::ftell(input);
-    return position < 0 ? 0 : static_cast<uint32_t>(position);
-}
-
-float estimate_output_size(uint32_t input_size, int input_rate, int mode_kind, int bitrate) {
+float estimate_output_size(uint64_t input_size, int input_rate, int mode_kind, int bitrate) {
     float pcm_kbps = pcm_rate_kbps(input_rate);
     if (mode_kind == kModeMono) pcm_kbps = static_cast<float>(pcm_kbps * 0.5);
     if (pcm_kbps <= 0.0f) return 0.0f;
@@ -53,7 +47,7 @@ float estimate_output_size(uint32_t input_size, int input_rate, int mode_kind, i
 }
 
 std::string settings_summary_text(const RunSettings& settings, uint32_t engine_input_rate,
-                                  uint32_t engine_output_rate, uint32_t input_size) {
+                                  uint32_t engine_output_rate, uint64_t input_size) {
     std::string out;
     append_border(out, {{0xC9, 1}, {kHorizontal, 18}, {0xCB, 1}, {kHorizontal, 21}, {0xCB, 1},
                         {kHorizontal, 33}, {0xBB, 1}});
@@ -90,7 +84,7 @@ std::string settings_summary_text(const RunSettings& settings, uint32_t engine_i
 }
 
 void show_settings_summary(const RunSettings& settings, uint32_t engine_input_rate,
-                           uint32_t engine_output_rate, uint32_t input_size) {
+                           uint32_t engine_output_rate, uint64_t input_size) {
     std::string text = settings_summary_text(settings, engine_input_rate, engine_output_rate, input_size);
     console_write(text.data(), text.size());
 }

@@ -15,15 +15,24 @@ const char kSwitchList[600] =
     "--resample32--resample32000--resample44.1--resample44100--resample48--resample48000"
     "-h--ABR--abr--strictly-enforce-ISO";
 
-void build_command_text(const char* program_path, int argument_count, const char* const* arguments,
-                        CommandText& command_text) {
+bool build_command_text(int argument_count, const char* const* arguments, CommandText& command_text) {
+    // Only switch arguments count: a switch spelling inside the program's path or
+    // a file name (live-rec.wav, ~/my-progs/) must not change the run.
     std::size_t length = 0;
-    auto append = [&](const char* entry) {
-        for (; *entry != '\0' && length < kCommandTextCapacity; ++entry) command_text.text[length++] = *entry;
-    };
-    append(program_path);
-    for (int i = 0; i < argument_count; ++i) append(arguments[i]);
+    bool complete = true;
+    for (int i = 0; i < argument_count; ++i) {
+        if (!is_switch_argument(arguments[i])) continue;
+        std::size_t argument_length = std::strlen(arguments[i]);
+        if (argument_length > kCommandTextCapacity - length) {
+            complete = false;
+            break;
+        }
+        std::memcpy(command_text.text + length, arguments[i], argument_length);
+        length += argument_length;
+    }
     std::memset(command_text.text + length, 0, sizeof command_text.text - length);
+    command_text.complete = complete;
+    return complete;
 }
 
 bool text_contains(const char* haystack, const char* needle) {
@@ -35,6 +44,17 @@ bool switch_present(const CommandText& command_text, const char* spelling) {
 }
 
 bool is_switch_argument(const char* argument) { return text_contains(kSwitchList, argument); }
+
+bool raw_input_requested(const CommandText& command_text) {
+    // Every "--resample" spelling holds "-r"; only an "-r" of its own asks for raw input.
+    static const char kResample[] = "--resample";
+    const char* text = command_text.text;
+    for (const char* found = std::strstr(text, "-r"); found != nullptr; found = std::strstr(found + 1, "-r")) {
+        bool inside_resample = found > text && std::strncmp(found - 1, kResample, sizeof kResample - 1) == 0;
+        if (!inside_resample) return true;
+    }
+    return false;
+}
 
 ArgumentChoice classify_arguments(int count, const char* const* arguments) {
     if (!is_switch_argument(arguments[0])) {
@@ -49,8 +69,12 @@ ArgumentChoice classify_arguments(int count, const char* const* arguments) {
     return {NamingOutcome::named, input, output_given ? input + 1 : input};
 }
 
-bool accept_file_names(int count, const char* const* arguments, FileNames& names) {
+bool accept_file_names(int count, const char* const* arguments, const CommandText& command_text,
+                       FileNames& names) {
     ArgumentChoice choice = classify_arguments(count, arguments);
+    // A user's switches are never dropped in silence.
+    if (choice.outcome == NamingOutcome::named && !command_text.complete)
+        choice.outcome = NamingOutcome::refused_switches;
     if (choice.outcome == NamingOutcome::named) {
         const char* input = arguments[choice.input_index];
         const char* output = arguments[choice.output_index];

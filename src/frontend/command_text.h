@@ -6,8 +6,10 @@
 constexpr std::size_t kCommandTextCapacity = 299;
 constexpr std::size_t kNameCapacity = 254;
 
+// The switch arguments joined in order, without separators.
 struct CommandText {
     char text[kCommandTextCapacity + 1];
+    bool complete;  // false when the switch arguments did not all fit
 };
 
 struct FileNames {
@@ -17,14 +19,18 @@ struct FileNames {
 
 extern const char kSwitchList[600];
 
-// Joins `program_path` and the arguments without separators, up to capacity.
-void build_command_text(const char* program_path, int argument_count, const char* const* arguments,
-                        CommandText& command_text);
+// Joins the switch arguments among `arguments` (the program's path excluded)
+// in order; false, with the text cut before the first that does not fit, when
+// they exceed its capacity.
+bool build_command_text(int argument_count, const char* const* arguments, CommandText& command_text);
 
 // True when `haystack` holds `needle` as consecutive bytes; the empty needle is everywhere.
 bool text_contains(const char* haystack, const char* needle);
 bool switch_present(const CommandText& command_text, const char* spelling);
 bool is_switch_argument(const char* argument);
+
+// True when "-r" occurs outside a "--resample" spelling.
+bool raw_input_requested(const CommandText& command_text);
 
 enum class NamingOutcome {
     named,
@@ -42,9 +48,11 @@ struct ArgumentChoice {
 // Picks which arguments name the input and output; `arguments` excludes the program's path.
 ArgumentChoice classify_arguments(int count, const char* const* arguments);
 
-// Classifies, checks the names fit their fields (with the output's extension),
-// copies them and gives the output its extension; prints a refusal and returns false.
-bool accept_file_names(int count, const char* const* arguments, FileNames& names);
+// Classifies, checks that the switches fit the command text and the names fit
+// their fields (with the output's extension), copies the names and gives the
+// output its extension; prints a refusal and returns false.
+bool accept_file_names(int count, const char* const* arguments, const CommandText& command_text,
+                       FileNames& names);
 
 // The length the output name will have once derive_output_name has run.
 std::size_t derived_output_length(const char* name);

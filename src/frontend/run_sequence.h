@@ -14,6 +14,8 @@ struct RunResources {
     EngineVersion engine_version;
     std::FILE* input_file;
     std::FILE* output_file;
+    bool output_is_regular;  // a FIFO or a device has no VBR header to write
+    int output_lock = -1;    // holds the output's lock until the file is complete; -1 for none
     EngineStream stream_handle;
     uint32_t samples_per_chunk;
     uint32_t output_buffer_size;

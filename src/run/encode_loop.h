@@ -7,10 +7,12 @@
 #include "frontend/run_sequence.h"
 #include "settings/engine_config.h"
 #include "settings/run_settings.h"
+#include "settings/wav_probe.h"
 
-// Opens the stream, encodes every chunk, flushes, releases the stream, buffers
-// and files, writes the VBR header and, unless "-GUI", waits for Enter.
+// Opens the stream, encodes the probe's samples chunk by chunk (mixed down or
+// doubled when the file's channels differ from the mode's), flushes, releases
+// the stream, buffers and files, writes the VBR header and, unless "-GUI",
+// waits for Enter.
 // Returns the run's exit status.
 int encode_and_finalise(RunResources& resources, EngineConfig& config, RunSettings& settings,
-                        const CommandText& command_text, const FileNames& names,
-                        uint32_t input_size);
+                        const CommandText& command_text, const FileNames& names, const WavProbe& probe);

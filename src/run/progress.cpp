@@ -39,11 +39,11 @@ std::size_t finish(int length, std::size_t capacity) {
     return static_cast<std::size_t>(length) < capacity ? static_cast<std::size_t>(length) : capacity - 1;
 }
 
-std::size_t format_bar_line(uint32_t bytes_read, uint32_t input_size, const TimeEstimates& estimates,
+std::size_t format_bar_line(uint64_t bytes_read, uint64_t input_size, const TimeEstimates& estimates,
                             char* out, std::size_t capacity) {
     char bar[sizeof kBarTemplate];
     std::memcpy(bar, kBarTemplate, sizeof kBarTemplate);
-    uint64_t cells = input_size == 0 ? 0 : uint64_t{bytes_read} * 40 / input_size;
+    uint64_t cells = input_size == 0 ? 0 : bytes_read * 40 / input_size;
     // An input that grew after it was measured must not fill past the bar.
     if (cells > kBarCells) cells = kBarCells;
     std::memset(bar + kBarFirstCell, '\xB2', static_cast<std::size_t>(cells));
@@ -53,7 +53,7 @@ std::size_t format_bar_line(uint32_t bytes_read, uint32_t input_size, const Time
     return finish(length, capacity);
 }
 
-std::size_t format_statistics_line(uint32_t bytes_read, uint32_t input_size, const TimeEstimates& estimates,
+std::size_t format_statistics_line(uint64_t bytes_read, uint64_t input_size, const TimeEstimates& estimates,
                                    char* out, std::size_t capacity) {
     // Megabytes of 1,048,024 bytes, as this line has always counted them.
     double input_megabytes = static_cast<double>(input_size) * (1.0 / 1048024.0);
@@ -66,7 +66,7 @@ std::size_t format_statistics_line(uint32_t bytes_read, uint32_t input_size, con
 
 // Mimics the progress table of the LAME command-line encoder: the frame is
 // counted out of a fixed 5000, the share out of 99.
-std::size_t format_emulation_line(uint32_t bytes_read, uint32_t input_size, const TimeEstimates& estimates,
+std::size_t format_emulation_line(uint64_t bytes_read, uint64_t input_size, const TimeEstimates& estimates,
                                   char* out, std::size_t capacity) {
     double size = static_cast<double>(input_size);
     double frame = input_size == 0 ? 0.0 : static_cast<double>(bytes_read) * 5000.0 / size;
@@ -89,12 +89,12 @@ uint64_t program_clock_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
 }
 
-double progress_percent(uint32_t bytes_read, uint32_t input_size) {
+double progress_percent(uint64_t bytes_read, uint64_t input_size) {
     if (input_size == 0) return 0.0;
     return static_cast<double>(bytes_read) * 100.0 / static_cast<double>(input_size);
 }
 
-void update_time_estimates(uint32_t bytes_read, uint32_t input_size, uint64_t clock_ms,
+void update_time_estimates(uint64_t bytes_read, uint64_t input_size, uint64_t clock_ms,
                            TimeEstimates& estimates) {
     double percent = progress_percent(bytes_read, input_size);
     int64_t clock = static_cast<int64_t>(clock_ms);
@@ -122,7 +122,7 @@ void update_time_estimates(uint32_t bytes_read, uint32_t input_size, uint64_t cl
     estimates.remaining_seconds = remaining - 60.0 * std::trunc(estimates.remaining_minutes);
 }
 
-std::size_t format_progress_line(int progress_style, uint32_t bytes_read, uint32_t input_size,
+std::size_t format_progress_line(int progress_style, uint64_t bytes_read, uint64_t input_size,
                                  const TimeEstimates& estimates, char* out, std::size_t capacity) {
     switch (progress_style) {
         case kProgressStatistics:
@@ -134,7 +134,7 @@ std::size_t format_progress_line(int progress_style, uint32_t bytes_read, uint32
     }
 }
 
-void show_progress(uint32_t bytes_read, uint32_t input_size, int progress_style, TimeEstimates& estimates) {
+void show_progress(uint64_t bytes_read, uint64_t input_size, int progress_style, TimeEstimates& estimates) {
     update_time_estimates(bytes_read, input_size, program_clock_ms(), estimates);
     char line[384];
     std::size_t length = format_progress_line(progress_style, bytes_read, input_size, estimates, line, sizeof line);

@@ -21,16 +21,16 @@ struct TimeEstimates {
 uint64_t program_clock_ms();
 
 // Share of the input read so far, in percent.
-double progress_percent(uint32_t bytes_read, uint32_t input_size);
+double progress_percent(uint64_t bytes_read, uint64_t input_size);
 
 // Brings the estimates up to date for `bytes_read` at clock `clock_ms`; pure.
-void update_time_estimates(uint32_t bytes_read, uint32_t input_size, uint64_t clock_ms,
+void update_time_estimates(uint64_t bytes_read, uint64_t input_size, uint64_t clock_ms,
                            TimeEstimates& estimates);
 
 // Formats the progress line of `progress_style` into `out`; returns its length. Pure.
-std::size_t format_progress_line(int progress_style, uint32_t bytes_read, uint32_t input_size,
+std::size_t format_progress_line(int progress_style, uint64_t bytes_read, uint64_t input_size,
                                  const TimeEstimates& estimates, char* out, std::size_t capacity);
 
 // Updates the estimates from the clock and prints and flushes one progress line.
-void show_progress(uint32_t bytes_read, uint32_t input_size, int progress_style,
+void show_progress(uint64_t bytes_read, uint64_t input_size, int progress_style,
                    TimeEstimates& estimates);

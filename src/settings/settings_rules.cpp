@@ -61,8 +61,7 @@ constexpr ModePair kModePairs[] = {
     {kModeDualChannel, kEngineModeDualChannel},
 };
 
-// Every "--resample" spelling also contains "-r", so a resample switch means raw
-// input: the header's rate is not detected. Ascending, so the highest rate wins.
+// Ascending, so the highest rate wins.
 struct ResampleRow {
     const char* long_spelling;
     const char* short_spelling;
@@ -206,11 +205,11 @@ void resolve_settings(const CommandText& command_text, int argument_count, const
         }
     }
 
-    // Rule 13: the channel count of the header, also for raw input. 0 and the
-    // end-of-file value -1 say nothing.
-    if (probe.channel_byte == 1) {
+    // Rule 13: the channel count of the header, also for raw input that has
+    // one. 0 says nothing.
+    if (probe.channels == 1) {
         set_mode(kModeMono, config, settings);
-    } else if (probe.channel_byte >= 2) {
+    } else if (probe.channels >= 2) {
         set_mode(kModeJointStereo, config, settings);
     }
 
@@ -243,11 +242,11 @@ void resolve_settings(const CommandText& command_text, int argument_count, const
         settings.original_flag = 1;
         settings.private_flag = 0;
         settings.crc_flag = 0;
-        set_mode(probe.channel_byte == 1 ? kModeMono : kModeJointStereo, config, settings);
+        set_mode(probe.channels == 1 ? kModeMono : kModeJointStereo, config, settings);
     }
 
     // Rule 18: the header's rate, unless the input is raw. Overrides rules 3 and 17.
-    if (!present("-r")) {
+    if (!raw_input_requested(command_text)) {
         uint32_t rate = detected_rate(probe);
         if (rate != 0) {
             config.input_rate = rate;

@@ -1,4 +1,4 @@
-// The argument vector as anyone may give it: the command text, the choice of
+// The argument vector as anyone may give it: the switch text, the choice of
 // the file names, their copies into the 255-byte fields and the output's
 // extension. Every field lives on the heap at its exact size, so a write past
 // it is caught; the checks are on what a field may hold.
@@ -20,19 +20,23 @@ bool ends_with_mp3(const char* name) {
 // Terminated inside its field, and so at most 254 characters long.
 bool fits_field(const char* field) { return std::memchr(field, '\0', kFieldBytes) != nullptr; }
 
-void check_command_text(const std::vector<std::string>& entries, int count, const char* const* arguments) {
+// The switch arguments joined, whole or refused: never a switch cut short.
+std::unique_ptr<CommandText> check_command_text(int count, const char* const* arguments) {
     std::string joined;
-    for (const std::string& entry : entries) joined += entry;
-    if (joined.size() > kCommandTextCapacity) joined.resize(kCommandTextCapacity);
+    for (int i = 0; i < count; ++i)
+        if (is_switch_argument(arguments[i])) joined += arguments[i];
 
     auto command_text = std::make_unique<CommandText>();
     std::memset(command_text.get(), 0x5A, sizeof *command_text);
-    build_command_text(entries[0].c_str(), count, arguments, *command_text);
+    bool complete = build_command_text(count, arguments, *command_text);
     FUZZ_CHECK(std::memchr(command_text->text, '\0', sizeof command_text->text) != nullptr);
-    FUZZ_CHECK(joined == command_text->text);
+    FUZZ_CHECK(complete == command_text->complete);
+    FUZZ_CHECK(complete == (joined.size() <= kCommandTextCapacity));
+    if (complete) FUZZ_CHECK(joined == command_text->text);
+    return command_text;
 }
 
-void check_classification(int count, const char* const* arguments) {
+void check_classification(int count, const char* const* arguments, const CommandText& command_text) {
     ArgumentChoice choice = classify_arguments(count, arguments);
     bool all_switches = true;
     for (int i = 0; i < count; ++i) all_switches = all_switches && is_switch_argument(arguments[i]);
@@ -58,8 +62,9 @@ void check_classification(int count, const char* const* arguments) {
 
     auto names = std::make_unique<FileNames>();
     std::memset(names.get(), 0x5A, sizeof *names);
-    if (!accept_file_names(count, arguments, *names)) return;
+    if (!accept_file_names(count, arguments, command_text, *names)) return;
     FUZZ_CHECK(choice.outcome == NamingOutcome::named);
+    FUZZ_CHECK(command_text.complete);
     FUZZ_CHECK(fits_field(names->input_name));
     FUZZ_CHECK(fits_field(names->output_name));
     FUZZ_CHECK(std::strcmp(names->input_name, arguments[choice.input_index]) == 0);
@@ -101,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int count = static_cast<int>(entries.size()) - 1;
     const char* const* arguments = pointers.data() + 1;
 
-    check_command_text(entries, count, arguments);
-    if (count >= 1) check_classification(count, arguments);
+    std::unique_ptr<CommandText> command_text = check_command_text(count, arguments);
+    if (count >= 1) check_classification(count, arguments, *command_text);
     for (const std::string& entry : entries) check_derivation(entry.c_str());
     return 0;
 }

@@ -3,9 +3,10 @@
 // rules. Whatever the bytes and switches, the engine may only be asked for
 // rates and bitrates it has, and the two records must agree on the mode.
 //
-// Fuzz bytes: the first gives the header's length (0 to 64), the header bytes
+// Fuzz bytes: the first gives the header's length (0 to 160), the header bytes
 // follow, and the rest is the argument vector, entries split at zero bytes,
 // the program's path first.
+#include <algorithm>
 #include <cstring>
 
 #include "frontend/command_text.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxHeaderBytes = 64;
+constexpr std::size_t kMaxHeaderBytes = 160;
 
 constexpr uint32_t kInputRates[] = {32000, 44100, 48000};
 constexpr uint32_t kOutputRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
@@ -49,28 +50,24 @@ int32_t engine_mode_of(int mode_kind) {
     return -1;
 }
 
-uint32_t little_endian(const uint8_t* bytes, std::size_t width) {
-    uint32_t value = 0;
-    for (std::size_t i = width; i-- > 0;) value = value << 8 | bytes[i];
-    return value;
-}
-
-WavProbe probe_of(const uint8_t* header, std::size_t length) {
+WavProbe probe_of(const uint8_t* header, std::size_t length, bool raw_input) {
     // fmemopen refuses an empty buffer; an empty file is what it stands for.
     uint8_t copy[kMaxHeaderBytes];
     std::memcpy(copy, header, length);
     std::FILE* file = length == 0 ? std::fopen("/dev/null", "rb") : fmemopen(copy, length, "rb");
     FUZZ_CHECK(file != nullptr);
-    WavProbe probe = read_wav_header(file);
+    WavProbe probe = read_wav_header(file, length, raw_input);
     std::fclose(file);
 
-    FUZZ_CHECK(probe.pcm_flag == (length > 20 && header[20] == 1 ? 1 : 0));
-    FUZZ_CHECK(probe.channel_byte == (length > 22 ? header[22] : -1));
-    FUZZ_CHECK(probe.rate_byte == (length > 24 ? header[24] : -1));
-    FUZZ_CHECK(probe.header_complete == (length >= 44 ? 1 : 0));
-    if (probe.header_complete) {
-        FUZZ_CHECK(probe.sample_rate == little_endian(header + 24, 4));
-        FUZZ_CHECK(probe.bits_per_sample == little_endian(header + 34, 2));
+    // The samples lie within the file, and progress counts them as behind a 44-byte header.
+    FUZZ_CHECK(probe.sample_offset + probe.sample_bytes <= (raw_input ? std::max<uint64_t>(length, 44) : length));
+    if (raw_input) {
+        FUZZ_CHECK(probe.sample_offset == 44 && probe.input_size == length);
+        // Headerless data says nothing of its channels.
+        if (length < 12 || std::memcmp(header, "RIFF", 4) != 0) FUZZ_CHECK(probe.channels == 0);
+    } else {
+        FUZZ_CHECK(probe.input_size == 44 + probe.sample_bytes);
+        if (probe.data_found) FUZZ_CHECK(probe.sample_offset >= 20 && probe.sample_offset <= length);
     }
     return probe;
 }
@@ -80,7 +77,8 @@ void check_verdicts(const WavProbe& probe) {
     FUZZ_CHECK(rate == 0 || one_of(rate, kInputRates));
     FUZZ_CHECK(judge_wav_probe(probe, true) == ProbeVerdict::accepted);
     if (judge_wav_probe(probe, false) == ProbeVerdict::accepted) {
-        FUZZ_CHECK(probe.pcm_flag == 1 && probe.header_complete == 1);
+        FUZZ_CHECK(probe.riff_wave == 1 && probe.format_found == 1 && probe.data_found == 1);
+        FUZZ_CHECK(probe.pcm_flag == 1 && (probe.channels == 1 || probe.channels == 2));
         FUZZ_CHECK(rate != 0 && rate == probe.sample_rate);
         FUZZ_CHECK(probe.bits_per_sample == 16);
     }
@@ -118,18 +116,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::size_t header_length = data[0] % (kMaxHeaderBytes + 1);
     if (header_length > size - 1) header_length = size - 1;
     const uint8_t* header = data + 1;
-    WavProbe probe = probe_of(header, header_length);
-    check_verdicts(probe);
 
+    // The first entry stands for the program's path, which takes no part in the switches.
     std::vector<std::string> entries =
         fuzz::split_entries(header + header_length, size - 1 - header_length);
     std::vector<const char*> pointers = fuzz::pointers_to(entries);
     CommandText command_text;
-    build_command_text(entries[0].c_str(), static_cast<int>(entries.size()) - 1, pointers.data() + 1,
-                       command_text);
+    if (!build_command_text(static_cast<int>(entries.size()) - 1, pointers.data() + 1, command_text)) return 0;
+    const bool raw_input = raw_input_requested(command_text);
+
+    WavProbe probe = probe_of(header, header_length, raw_input);
+    check_verdicts(probe);
 
     // The rules run only on an input that the probe let through.
-    if (judge_wav_probe(probe, switch_present(command_text, "-r")) != ProbeVerdict::accepted) return 0;
+    if (judge_wav_probe(probe, raw_input) != ProbeVerdict::accepted) return 0;
     EngineConfig config;
     RunSettings settings;
     init_engine_config(config);

@@ -8,33 +8,43 @@
 
 namespace {
 
-CommandText command_text_of(const std::string& path, const std::vector<std::string>& args) {
+CommandText command_text_of(const std::vector<std::string>& args) {
     std::vector<const char*> pointers;
     for (const auto& arg : args) pointers.push_back(arg.c_str());
     CommandText text;
     std::memset(&text, 'x', sizeof text);  // what lies past the end must be cleared
-    build_command_text(path.c_str(), static_cast<int>(pointers.size()), pointers.data(), text);
+    build_command_text(static_cast<int>(pointers.size()), pointers.data(), text);
     return text;
 }
 
-TEST(CommandText, JoinsPathAndArgumentsWithoutSeparators) {
-    CommandText text = command_text_of("/opt/kovex/kovex", {"-b", "128", "in.wav", "out.mp3"});
-    EXPECT_STREQ(text.text, "/opt/kovex/kovex-b128in.wavout.mp3");
+TEST(CommandText, JoinsTheSwitchArgumentsOnlyWithoutSeparators) {
+    CommandText text = command_text_of({"in.wav", "-b", "128", "out.mp3", "-V2"});
+    EXPECT_STREQ(text.text, "-b128-V2");
+    EXPECT_TRUE(text.complete);
     EXPECT_EQ(text.text[sizeof text.text - 1], '\0');
 }
 
-TEST(CommandText, DropsWhatLiesBeyond299Characters) {
-    // A switch cut by the limit passes only the tests its surviving part holds.
-    std::string path = "/" + std::string(294, 'p');  // 295 characters
-    CommandText text = command_text_of(path, {"-b128", "in.wav"});
-    EXPECT_EQ(std::strlen(text.text), kCommandTextCapacity);
-    EXPECT_EQ(std::string(text.text).substr(295), "-b12");
-    EXPECT_TRUE(switch_present(text, "-b"));
-    EXPECT_FALSE(switch_present(text, "-b128"));
-    EXPECT_FALSE(switch_present(text, "in.wav"));
+TEST(CommandText, SwitchesThatDoNotFitAreNotDroppedInSilence) {
+    struct Case {
+        std::size_t characters;
+        bool complete;
+        const char* why;
+    } cases[] = {
+        {299, true, "the text's capacity"},
+        {300, false, "one character more: the run must be refused, not run without it"},
+    };
+    for (const Case& c : cases) {
+        // Arguments of "-b128" (5 characters each) and a last one to reach the length.
+        std::vector<std::string> args(c.characters / 5, "-b128");
+        args.push_back(std::string("-b128").substr(0, c.characters % 5));
+        args.push_back("in.wav");
+        CommandText text = command_text_of(args);
+        EXPECT_EQ(text.complete, c.complete) << c.why;
+        EXPECT_LE(std::strlen(text.text), kCommandTextCapacity) << c.why;
+    }
 }
 
-TEST(CommandText, SwitchPresenceIsASubstringTest) {
+TEST(CommandText, SwitchPresenceIsASubstringTestOfTheSwitchArguments) {
     struct Case {
         std::vector<std::string> args;
         const char* spelling;
@@ -42,17 +52,36 @@ TEST(CommandText, SwitchPresenceIsASubstringTest) {
         const char* why;
     } cases[] = {
         {{"-b320", "in.wav"}, "-b32", true, "a shorter spelling inside a longer one"},
-        {{"--resample22050", "in.wav"}, "-r", true, "every resample spelling holds -r"},
-        {{"in.wav", "-private"}, "-p", true, "-p inside the lower-case -private"},
-        {{"in.wav", "-private"}, "-PRIVATE", false, "case matters"},
-        {{"live-rec.wav"}, "-r", true, "a spelling inside a file name"},
-        {{"in-", "rec.wav"}, "-r", true, "a spelling across the join of two arguments"},
+        {{"-b", "128", "in.wav"}, "-b128", true, "a switch and its value as two arguments"},
+        {{"in.wav", "out.mp3", "-V2"}, "-V2", true, "a switch after the file names"},
+        {{"in.wav", "-private"}, "-p", false, "lower-case -private is a file name, not a switch"},
+        {{"-PRIVATE", "in.wav"}, "-p", false, "case matters"},
+        {{"live-rec.wav"}, "-r", false, "a spelling inside a file name takes no part"},
+        {{"in-", "rec.wav"}, "-r", false, "nor one across the join of two names"},
         {{"in.wav", "-gui"}, "-GUI", false, "-gui is not -GUI"},
         {{"in.wav"}, "", true, "the empty text occurs everywhere"},
     };
     for (const Case& c : cases) {
-        CommandText text = command_text_of("/opt/kovex/kovex", c.args);
+        CommandText text = command_text_of(c.args);
         EXPECT_EQ(switch_present(text, c.spelling), c.present) << c.why;
+    }
+}
+
+TEST(CommandText, RawInputIsAnROfItsOwn) {
+    struct Case {
+        std::vector<std::string> args;
+        bool raw;
+        const char* why;
+    } cases[] = {
+        {{"-r", "in.raw"}, true, "the switch itself"},
+        {{"--resample22050", "in.wav"}, false, "every resample spelling holds -r"},
+        {{"--resample", "22.05", "in.wav"}, false, "the short spelling given as two arguments"},
+        {{"--resample48", "-r", "in.raw"}, true, "-r beside a resample switch"},
+        {{"-r", "--resample16", "in.raw"}, true, "-r before a resample switch"},
+        {{"party-remix48.wav"}, false, "a name is no switch"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(raw_input_requested(command_text_of(c.args)), c.raw) << c.why;
     }
 }
 
@@ -143,8 +172,9 @@ TEST(AcceptFileNames, RefusesNamesThatDoNotFitTheirFields) {
         std::vector<const char*> pointers;
         for (const auto& arg : c.args) pointers.push_back(arg.c_str());
         FileNames names{};
+        CommandText command_text = command_text_of(c.args);
         testing::internal::CaptureStdout();
-        bool accepted = accept_file_names(static_cast<int>(pointers.size()), pointers.data(), names);
+        bool accepted = accept_file_names(static_cast<int>(pointers.size()), pointers.data(), command_text, names);
         std::string printed = testing::internal::GetCapturedStdout();
         EXPECT_EQ(accepted, c.accepted) << c.why;
         EXPECT_EQ(printed, c.accepted ? "" : "Cannot accept kovex [file name too long]") << c.why;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "frontend/run_files.h"
 #include "support/screen_text.h"
 
 namespace {
@@ -30,7 +31,7 @@ RunSettings default_settings() {
 
 TEST(EstimateOutputSize, FollowsThe32BitStepsInUnitsOf1049024Bytes) {
     struct Case {
-        uint32_t input_size;
+        uint64_t input_size;
         int input_rate;
         int mode_kind;
         int bitrate;
@@ -42,6 +43,7 @@ TEST(EstimateOutputSize, FollowsThe32BitStepsInUnitsOf1049024Bytes) {
         {0, 44100, kModeJointStereo, 192, 0.0f, "an empty raw input"},
         {4 * 1049024u, 32000, kModeDualChannel, 256, 1.0f, "dual channel keeps the full 1024"},
         {2 * 1049024u, 44100, kModeMono, 705, 2.0f * 705.0f / 705.5f, "mono at 44.1 kHz is 705.5, not 705"},
+        {(5ull << 30) + 44, 48000, kModeStereo, 192, 639.7267f, "an input beyond 4 GiB is not counted modulo 4 GiB"},
     };
     for (const auto& c : cases) {
         EXPECT_FLOAT_EQ(estimate_output_size(c.input_size, c.input_rate, c.mode_kind, c.bitrate), c.expected) << c.why;
@@ -198,14 +200,14 @@ TEST(EmulationHeader, FileNamesAreDataNotFormats) {
     EXPECT_NE(text.find("Encoding " + name + " to b.mp3\n"), std::string::npos);
 }
 
-TEST(MeasureInputSize, IsTheWholeFileAndLeavesThePositionAtItsEnd) {
+TEST(MeasureInputSize, IsTheWholeFileWhereverItsPosition) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     std::string bytes(1000, 'x');
     std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fflush(file);
     std::fseek(file, 10, SEEK_SET);
     EXPECT_EQ(measure_input_size(file), 1000u);
-    EXPECT_EQ(std::ftell(file), 1000);
     std::fclose(file);
 }
 

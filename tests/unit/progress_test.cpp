@@ -15,7 +15,7 @@ std::string bar(int cells) {
            std::string(static_cast<std::size_t>(39 - cells), ' ') + "\xB3";
 }
 
-std::string line_after(int style, uint32_t bytes_read, uint32_t input_size, uint64_t clock_ms,
+std::string line_after(int style, uint64_t bytes_read, uint64_t input_size, uint64_t clock_ms,
                        TimeEstimates& estimates) {
     update_time_estimates(bytes_read, input_size, clock_ms, estimates);
     char out[512];
@@ -24,7 +24,7 @@ std::string line_after(int style, uint32_t bytes_read, uint32_t input_size, uint
 }
 
 struct Step {
-    uint32_t bytes_read;
+    uint64_t bytes_read;
     uint64_t clock_ms;
     std::string line;
 };
@@ -32,7 +32,7 @@ struct Step {
 struct Scenario {
     const char* why;
     int style;
-    uint32_t input_size;
+    uint64_t input_size;
     std::vector<Step> steps;
 };
 
@@ -80,6 +80,16 @@ TEST(Progress, LinesChunkAfterChunk) {
          {
              {31440, 6265, "  (1.00%) Complete... Input File-size = 3.00Mb... ETA 1:59\r"},
          }},
+        // A raw input of 5 GiB: counted in 32 bits, 4.5 GiB read would show as 10 %.
+        {"sizes beyond 4 GiB: the statistics line", kProgressStatistics, (5ull << 30) + 44,
+         {
+             {4608, 700, "  (0.00%) Complete... Input File-size = 5122.70Mb... ETA 0:14\r"},
+             {4831838208ull, 3200, "  (90.00%) Complete... Input File-size = 5122.70Mb... ETA 0:11\r"},
+         }},
+        {"sizes beyond 4 GiB: the bar", kProgressBar, (5ull << 30) + 44,
+         {{4831838208ull, 700, bar(35) + " (90.00%) ETA 0:00\r"}}},
+        {"sizes beyond 4 GiB: the emulation line", kProgressEmulation, (5ull << 30) + 44,
+         {{4831838208ull, 700, "  4500/5000   (89%)|   0:01/     0:01|    0:01/    0:01|   6.0000x|    0:00  \r"}}},
         {"emulation line: frame of 5000, share of 99, both times twice, fixed 6.0000x", kProgressEmulation, 1000000,
          {
              {10000, 700, "    50/5000   ( 1%)|   0:01/     0:14|    0:01/    0:14|   6.0000x|    0:14  \r"},

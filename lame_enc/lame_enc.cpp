@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/engine_api.h"
+#include "engine_interface/engine_api.h"
 #include "lame_enc_codes.h"
 
 #define LAME_ENC_EXPORT __attribute__((visibility("default")))

@@ -38,7 +38,7 @@ TEST(Install, InstalledProgramEncodesWithItsEngineAndManualPage) {
     EXPECT_FALSE(kt::file_exists(prefix.file("bin/lame_enc.dll")));  // so the run below uses lib/kovex/
     EXPECT_TRUE(fs::is_regular_file(prefix.file("lib/kovex/lame_enc.dll")));
     EXPECT_EQ(kt::read_file(prefix.file("share/man/man1/kovex.1")),
-              kt::read_file(std::string(KOVEX_SOURCE_DIR) + "/man/kovex.1"));
+              kt::read_file(std::string(KOVEX_BUILD_DIR) + "/man/kovex.1"));
 
     kt::ScratchDir work;
     const uint32_t frames = 44100;  // one second

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "../../lame_enc/lame_enc_codes.h"
-#include "engine/engine_api.h"
+#include "engine_interface/engine_api.h"
 #include "support/test_support.h"
 
 namespace {

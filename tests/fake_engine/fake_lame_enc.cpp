@@ -23,7 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/engine_api.h"
+#include "engine_interface/engine_api.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "frontend/command_text.h"
+#include "decisions/command_line.h"
+#include "decisions/output_naming.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -12,10 +12,9 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/engine_api.h"
+#include "engine_interface/engine_api.h"
 #include "fuzz_support.h"
 #include "lame_enc_codes.h"
-#include "settings/engine_config.h"
 
 namespace {
 

@@ -9,12 +9,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "frontend/command_text.h"
+#include "decisions/command_line.h"
 #include "fuzz_support.h"
-#include "settings/engine_config.h"
-#include "settings/run_settings.h"
-#include "settings/settings_rules.h"
-#include "settings/wav_probe.h"
+#include "decisions/engine_record.h"
+#include "decisions/run_settings.h"
+#include "decisions/settings_rules.h"
+#include "decisions/wav_header.h"
+#include "stages/wav_reader.h"
 
 namespace {
 
@@ -130,11 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     // The rules run only on an input that the probe let through.
     if (judge_wav_probe(probe, raw_input) != ProbeVerdict::accepted) return 0;
-    EngineConfig config;
-    RunSettings settings;
-    init_engine_config(config);
-    init_run_settings(settings);
-    resolve_settings(command_text, static_cast<int>(entries.size()), probe, config, settings);
-    check_settings(config, settings);
+    RunSettings settings = resolve_settings(read_switches(command_text), static_cast<int>(entries.size()), probe);
+    check_settings(engine_config_of(settings), settings);
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/engine_config.h"
+#include "engine_interface/engine_api.h"
 
 namespace kt {
 

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "frontend/command_text.h"
+#include "decisions/command_line.h"
+#include "decisions/output_naming.h"
+#include "stages/console_output.h"
 
 namespace {
 
@@ -174,7 +176,10 @@ TEST(AcceptFileNames, RefusesNamesThatDoNotFitTheirFields) {
         FileNames names{};
         CommandText command_text = command_text_of(c.args);
         testing::internal::CaptureStdout();
-        bool accepted = accept_file_names(static_cast<int>(pointers.size()), pointers.data(), command_text, names);
+        NamingOutcome outcome =
+            accept_file_names(static_cast<int>(pointers.size()), pointers.data(), command_text, names);
+        if (outcome != NamingOutcome::named) show_command_line_refusal(outcome);
+        bool accepted = outcome == NamingOutcome::named;
         std::string printed = testing::internal::GetCapturedStdout();
         EXPECT_EQ(accepted, c.accepted) << c.why;
         EXPECT_EQ(printed, c.accepted ? "" : "Cannot accept kovex [file name too long]") << c.why;

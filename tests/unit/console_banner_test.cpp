@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-#include "console/console.h"
+#include "decisions/code_page_437.h"
+#include "decisions/screen_texts.h"
 #include "support/screen_text.h"
 
 namespace {

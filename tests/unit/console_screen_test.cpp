@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "console/console.h"
+#include "decisions/code_page_437.h"
+#include "decisions/screen_texts.h"
 
 namespace {
 

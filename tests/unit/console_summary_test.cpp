@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "console/console.h"
-#include "frontend/run_files.h"
+#include "decisions/code_page_437.h"
+#include "decisions/screen_texts.h"
+#include "stages/run_files.h"
 #include "support/screen_text.h"
 
 namespace {

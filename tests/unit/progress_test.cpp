@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "run/progress.h"
-#include "settings/run_settings.h"
+#include "decisions/progress_arithmetic.h"
+#include "decisions/run_settings.h"
 
 namespace {
 

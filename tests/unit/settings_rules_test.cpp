@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "frontend/command_text.h"
-#include "settings/engine_config.h"
-#include "settings/run_settings.h"
-#include "settings/settings_rules.h"
-#include "settings/wav_probe.h"
+#include "decisions/command_line.h"
+#include "decisions/engine_record.h"
+#include "decisions/run_settings.h"
+#include "decisions/settings_rules.h"
+#include "decisions/wav_header.h"
 
 namespace {
 
@@ -492,11 +492,9 @@ TEST(SettingsRules, EachCommandLineGivesItsRecords) {
         CommandText command_text;
         build_command_text(static_cast<int>(arguments.size()), arguments.data(), command_text);
 
-        EngineConfig config;
-        RunSettings settings;
-        init_engine_config(config);
-        init_run_settings(settings);
-        resolve_settings(command_text, static_cast<int>(arguments.size()) + 1, test.probe, config, settings);
+        RunSettings settings =
+            resolve_settings(read_switches(command_text), static_cast<int>(arguments.size()) + 1, test.probe);
+        EngineConfig config = engine_config_of(settings);
 
         EngineConfig want_config;
         RunSettings want_settings;

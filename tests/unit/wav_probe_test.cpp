@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "run/channel_conversion.h"
-#include "settings/wav_probe.h"
+#include "decisions/sample_layout.h"
+#include "decisions/wav_header.h"
+#include "stages/wav_reader.h"
 
 namespace {
 

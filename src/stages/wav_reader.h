@@ -1,0 +1,10 @@
+// Reads the input's header, forward from its start, as the header decision asks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "decisions/wav_header.h"
+
+// For raw input only the first 44 bytes are looked at.
+WavProbe read_wav_header(std::FILE* input, uint64_t file_size, bool raw_input);

@@ -1,13 +1,24 @@
 #!/bin/sh
-# install-deps.sh [test]: installs the Debian packages kovex needs that are missing.
-# Building needs a C++ toolchain, CMake and libmp3lame; the tests also need
-# GoogleTest, LAME's own encoder (a peer to compare with) and libmpg123 (a decoder).
+# install-deps.sh [build|test|bench|fuzz]: installs the Debian packages that
+# kovex needs for that work and that are missing (build is the default).
+#   build  a C++ toolchain, CMake and libmp3lame
+#   test   also GoogleTest, LAME's own encoder (a peer to compare with) and
+#          libmpg123 (a decoder)
+#   bench  also LAME's own encoder and valgrind (instruction counts)
+#   fuzz   also clang and its runtime for libFuzzer and the sanitizers
 set -eu
 
 packages="g++ cmake make libmp3lame-dev"
-if [ "${1:-}" = "test" ]; then
-    packages="$packages libgtest-dev lame libmpg123-dev"
-fi
+case "${1:-build}" in
+build) ;;
+test) packages="$packages libgtest-dev lame libmpg123-dev" ;;
+bench) packages="$packages lame valgrind" ;;
+fuzz) packages="$packages clang libclang-rt-14-dev" ;;
+*)
+    echo "install-deps: unknown mode ${1} (build, test, bench or fuzz)" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for package in $packages; do

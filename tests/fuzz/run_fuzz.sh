@@ -14,19 +14,7 @@ build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-20}
 targets="fuzz_command_line fuzz_header_settings fuzz_engine"
 
-missing=""
-for package in clang libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
-done
-if [ -n "$missing" ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "run_fuzz: missing packages:$missing (run as root to install them)" >&2
-        exit 1
-    fi
-    apt-get update >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing >/dev/null
-fi
-sh scripts/install-deps.sh
+sh scripts/install-deps.sh fuzz
 
 cmake -S . -B "$build_dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVEX_BUILD_TESTS=OFF -DKOVEX_BUILD_FUZZ=ON >/dev/null

@@ -81,7 +81,8 @@ TEST(ChannelConversion, StereoFileUnderMonoReachesTheEngineAsTheRoundedMean) {
     const std::string stereo = kt::music_samples(kFrames, 2, 44100);
     FakeRun run = run_fake("in.wav", kt::wav_file(pcm(2), stereo), {"-mm", "in.wav", "out.mp3"});
     ASSERT_EQ(run.result.status, 0) << run.result.out << run.result.err;
-    EXPECT_TRUE(run.record == record_with(kEngineModeMono, 96)) << "a mono stream at the mono default";
+    EXPECT_TRUE(run.record == record_with(kEngineModeMono, 96))
+        << "a mono stream at the mono default:" << kt::record_differences(run.record, record_with(kEngineModeMono, 96));
 
     const std::vector<int16_t> input = values_of(stereo);
     ASSERT_EQ(run.received.size(), kFrames) << "one value per frame, not the pairs read as single values";
@@ -126,7 +127,8 @@ void check_mono_under(const TwoChannelMode& mode, const std::vector<int16_t>& mo
     for (int16_t value : mono) doubled.insert(doubled.end(), {value, value});
     FakeRun run = run_fake("in.wav", kt::wav_file(pcm(1), bytes_of(mono)), {mode.mode_switch, "in.wav", "out.mp3"});
     ASSERT_EQ(run.result.status, 0) << run.result.out << run.result.err;
-    EXPECT_TRUE(run.record == record_with(mode.engine_mode, 192));
+    EXPECT_TRUE(run.record == record_with(mode.engine_mode, 192))
+        << kt::record_differences(run.record, record_with(mode.engine_mode, 192));
     EXPECT_TRUE(run.received == doubled) << "each sample to both channels";
 
     ProgramFolder folder(Engine::real);
@@ -187,7 +189,7 @@ TEST(ChannelConversion, RawInputIsReadAsTheModeSays) {
         SCOPED_TRACE(c.why);
         FakeRun run = run_fake("in.raw", raw, c.args);
         ASSERT_EQ(run.result.status, 0) << run.result.out << run.result.err;
-        EXPECT_TRUE(run.record == c.record);
+        EXPECT_TRUE(run.record == c.record) << kt::record_differences(run.record, c.record);
         EXPECT_TRUE(run.received == values_of(samples)) << "the values from byte 44 on, as they stand";
     }
 }

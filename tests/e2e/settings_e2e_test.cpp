@@ -3,7 +3,6 @@
 // program cannot encode, and to the frame headers of the MP3 the real engine writes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -29,23 +28,6 @@ bool ends_with(const std::string& text, const std::string& tail) {
 
 std::string bytes_of(const EngineConfig& config) {
     return std::string(reinterpret_cast<const char*>(&config), sizeof config);
-}
-
-// The words that differ, by byte offset, so a failure names the field.
-std::string record_differences(const std::string& got, const std::string& want) {
-    if (got.size() != want.size()) return "record of " + std::to_string(got.size()) + " bytes";
-    std::string out;
-    for (std::size_t offset = 0; offset < got.size(); offset += 4) {
-        std::size_t width = std::min<std::size_t>(4, got.size() - offset);
-        if (got.compare(offset, width, want, offset, width) == 0) continue;
-        auto word = [&](const std::string& bytes) {
-            uint32_t value = 0;
-            for (std::size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<uint8_t>(bytes[offset + i])} << 8 * i;
-            return std::to_string(value);
-        };
-        out += " byte " + std::to_string(offset) + ": got " + word(got) + ", want " + word(want) + ";";
-    }
-    return out;
 }
 
 // A short tone; the fake engine does not look at it, the real one needs sound.
@@ -157,7 +139,7 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
         EngineConfig expected = kt::default_record();
         c.expect(expected);
         std::string record = kt::read_file(folder.dir.file("record.bin"));
-        EXPECT_TRUE(record == bytes_of(expected)) << c.why << ":" << record_differences(record, bytes_of(expected));
+        EXPECT_TRUE(record == bytes_of(expected)) << c.why << ":" << kt::record_differences(record, bytes_of(expected));
     }
 }
 

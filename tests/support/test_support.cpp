@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -248,6 +249,22 @@ EngineConfig default_record() {
     EngineConfig config;
     std::memcpy(&config, bytes.data(), sizeof config);
     return config;
+}
+
+std::string record_differences(const std::string& got, const std::string& want) {
+    if (got.size() != want.size()) return "record of " + std::to_string(got.size()) + " bytes";
+    std::string out;
+    for (std::size_t offset = 0; offset < got.size(); offset += 4) {
+        std::size_t width = std::min<std::size_t>(4, got.size() - offset);
+        if (got.compare(offset, width, want, offset, width) == 0) continue;
+        auto word = [&](const std::string& bytes) {
+            uint32_t value = 0;
+            for (std::size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<uint8_t>(bytes[offset + i])} << 8 * i;
+            return std::to_string(value);
+        };
+        out += " byte " + std::to_string(offset) + ": got " + word(got) + ", want " + word(want) + ";";
+    }
+    return out;
 }
 
 std::vector<FrameHeader> mp3_frames(const std::string& bytes) {

@@ -114,6 +114,9 @@ std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_ra
 std::string default_record_bytes();
 EngineConfig default_record();
 
+// The 32-bit words in which two records differ, by byte offset, so a failure names the field.
+std::string record_differences(const std::string& got, const std::string& want);
+
 // The header of one MPEG audio frame.
 struct FrameHeader {
     int version_id = 0;   // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5

@@ -218,7 +218,8 @@ std::string fmt_body(const WavFormat& format, FmtForm form) {
     if (form == FmtForm::with_cb_size) body += little_endian(0, 2);
     if (form == FmtForm::extensible) {
         body.replace(0, 2, little_endian(0xFFFE, 2));
-        const uint32_t speakers = format.channels == 1 ? 0x4 : format.channels == 2 ? 0x3 : 0;  // centre; left and right
+        // Mono on the centre speaker, else the first speaker positions in their order (3: left and right).
+        const uint32_t speakers = format.channels == 1 ? 0x4u : format.channels <= 18 ? (1u << format.channels) - 1 : 0u;
         body += little_endian(22, 2) + little_endian(format.bits_per_sample, 2) + little_endian(speakers, 4);
         // KSDATAFORMAT_SUBTYPE_*: the old format tag, then a fixed tail.
         body += little_endian(format.format_tag, 2) +

@@ -106,7 +106,7 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
              c.input_rate = 32000;
              c.output_rate = 22050;
          }},
-        {"-private is the output name, which takes no part: neither CRC nor private", {"in.wav", "-private"},
+        {"-private is the output name, which holds no switch: neither CRC nor private", {"in.wav", "-private"},
          wav(2, 44100), [](EngineConfig&) {}},
         {"raw input without a RIFF header: -s gives the rate, the modes the channels, whatever byte 22 holds",
          {"-r", "-s32000", "in.wav", "out.mp3"},

@@ -1,5 +1,5 @@
 // Switches come from the switch arguments alone, joined in their order: the
-// program's path, the file names and any other word take no part, so a name
+// program's path, the file names and any other word count for nothing, so a name
 // that holds a switch's spelling changes nothing, and a switch text that does
 // not fit is refused rather than cut short.
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ void check_names_take_no_part(const NameCase& c) {
     EXPECT_TRUE(kt::file_exists(folder + "/" + c.output_name)) << c.output_name;
 }
 
-TEST(SwitchArguments, NamesAndOtherWordsTakeNoPart) {
+TEST(SwitchArguments, NamesAndOtherWordsHoldNoSwitches) {
     EngineConfig at_128 = kt::default_record();
     at_128.bitrate = 128;
     const NameCase cases[] = {

@@ -122,7 +122,7 @@ std::string without_times(const std::string& screen) {
     return std::regex_replace(screen, kTime, "m:ss");
 }
 
-// Where two screens part: the first line (up to a carriage return or line feed) that differs.
+// Where two screens differ: the first line (up to a carriage return or line feed) that differs.
 std::string first_difference(const std::string& got, const std::string& want) {
     std::size_t at = 0;
     while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;

@@ -1,5 +1,6 @@
 // Bad input end to end: each case gets its clear message on its stream, and
-// nothing is lost: the input is unchanged and no other file is touched.
+// nothing is lost: the input is unchanged and no other file is touched; a
+// refused input leaves no output file behind and an existing one as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,22 +60,27 @@ TEST(BadInput, IsRefusedClearlyAndLosesNothing) {
         bool unprivileged = false;
     } cases[] = {
         {"empty file", [](const std::string& d) { kt::write_file(d + "/in.wav", ""); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
         {"ten bytes", [](const std::string& d) { kt::write_file(d + "/in.wav", "RIFF\x10\0\0\0WA"); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
         {"float samples", [](const std::string& d) { kt::write_file(d + "/in.wav", kt::wav_file(format(3, 2, 44100, 32), samples(100))); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
         {"extensible format", [](const std::string& d) { kt::write_file(d + "/in.wav", kt::wav_file(format(0xFFFE, 2, 44100, 16), samples(100))); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
         {"24-bit samples", [](const std::string& d) { kt::write_file(d + "/in.wav", kt::wav_file(format(1, 2, 44100, 24), samples(100))); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, "  Input file is not 16-bit PCM (24 bits per sample).\n", "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, "  Input file is not 16-bit PCM (24 bits per sample).\n", "", nullptr},
         {"8-bit samples", [](const std::string& d) { kt::write_file(d + "/in.wav", kt::wav_file(format(1, 1, 44100, 8), samples(100))); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, "  Input file is not 16-bit PCM (8 bits per sample).\n", "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, "  Input file is not 16-bit PCM (8 bits per sample).\n", "", nullptr},
         {"22050 Hz", [](const std::string& d) { kt::write_file(d + "/in.wav", kt::wav_file(format(1, 2, 22050, 16), samples(100))); },
          {"-GUI", "in.wav", "out.mp3"}, kFailure,
-         "  Input sample rate of 22050 Hz is not supported (32000/44100/48000 only).\n", "", "out.mp3"},
+         "  Input sample rate of 22050 Hz is not supported (32000/44100/48000 only).\n", "", nullptr},
         {"a folder as input", [](const std::string& d) { fs::create_directory(d + "/in.wav"); },
-         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", "out.mp3"},
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
+        {"an existing output file survives a refused input", [](const std::string& d) {
+             kt::write_file(d + "/in.wav", kt::wav_file(format(3, 2, 44100, 32), samples(100)));
+             kt::write_file(d + "/out.mp3", "an earlier run's MP3");
+         },
+         {"-GUI", "in.wav", "out.mp3"}, kFailure, kNotPcm, "", nullptr},
         {"input not readable", [](const std::string& d) {
              kt::write_file(d + "/in.wav", kt::wav_file({}, samples(100)));
              chmod((d + "/in.wav").c_str(), 0);

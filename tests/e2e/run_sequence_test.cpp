@@ -244,15 +244,31 @@ TEST(RunSequence, EngineThatCannotBeBound) {
 }
 
 TEST(RunSequence, EngineInTheCurrentDirectoryIsNeverLoaded) {
-    ProgramFolder folder(Engine::none);
-    kt::ScratchDir elsewhere;
-    std::filesystem::copy_file(KOVEX_FAKE_ENGINE, elsewhere.file("lame_enc.dll"));
-    kt::write_file(elsewhere.file("in.wav"), kt::wav_file({}, counting_samples(10)));
-    RunOptions options;
-    options.cwd = elsewhere.path();
-    RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"}, options);
-    EXPECT_EQ(result.status, kFailure);
-    EXPECT_EQ(result.err, "KOVA MP3 Encoder could not find the lame_enc.dll file.");
+    // The system's search takes an empty entry of the library path, or ".", for the current directory.
+    struct Case {
+        const char* library_path;  // nullptr: not set
+        const char* why;
+    } cases[] = {
+        {nullptr, "no library path"},
+        {".", "the current directory by name"},
+        {":", "two empty entries"},
+        {"/nonexistent::/alsonot", "an empty entry between two others"},
+        {"./", "the current directory as a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        ProgramFolder folder(Engine::none);
+        kt::ScratchDir elsewhere;
+        std::filesystem::copy_file(KOVEX_FAKE_ENGINE, elsewhere.file("lame_enc.dll"));
+        kt::write_file(elsewhere.file("in.wav"), kt::wav_file({}, counting_samples(10)));
+        RunOptions options;
+        options.cwd = elsewhere.path();
+        if (c.library_path != nullptr) options.env = {{"LD_LIBRARY_PATH", c.library_path}};
+        RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"}, options);
+        EXPECT_EQ(result.status, kFailure);
+        EXPECT_EQ(result.err, "KOVA MP3 Encoder could not find the lame_enc.dll file.");
+        EXPECT_FALSE(kt::file_exists(elsewhere.file("out.mp3")));
+    }
 }
 
 TEST(RunSequence, EngineFoundInTheInstalledLayout) {

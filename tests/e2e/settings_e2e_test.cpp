@@ -3,7 +3,6 @@
 // program cannot encode, and to the frame headers of the MP3 the real engine writes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -31,29 +30,18 @@ std::string bytes_of(const EngineConfig& config) {
     return std::string(reinterpret_cast<const char*>(&config), sizeof config);
 }
 
-// The words that differ, by byte offset, so a failure names the field.
-std::string record_differences(const std::string& got, const std::string& want) {
-    if (got.size() != want.size()) return "record of " + std::to_string(got.size()) + " bytes";
-    std::string out;
-    for (std::size_t offset = 0; offset < got.size(); offset += 4) {
-        std::size_t width = std::min<std::size_t>(4, got.size() - offset);
-        if (got.compare(offset, width, want, offset, width) == 0) continue;
-        auto word = [&](const std::string& bytes) {
-            uint32_t value = 0;
-            for (std::size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<uint8_t>(bytes[offset + i])} << 8 * i;
-            return std::to_string(value);
-        };
-        out += " byte " + std::to_string(offset) + ": got " + word(got) + ", want " + word(want) + ";";
-    }
-    return out;
-}
-
 // A short tone; the fake engine does not look at it, the real one needs sound.
 std::string wav(uint16_t channels, uint32_t rate, uint32_t frames = 4410) {
     WavFormat format;
     format.channels = channels;
     format.sample_rate = rate;
     return kt::wav_file(format, kt::music_samples(frames, channels, rate));
+}
+
+WavFormat mono_format() {
+    WavFormat format;
+    format.channels = 1;
+    return format;
 }
 
 // What the header probe and the argument count contribute is seen only in a real run:
@@ -84,9 +72,17 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
          }},
         {"-b and 128 as two arguments", {"-b", "128", "in.wav", "out.mp3"}, wav(2, 44100),
          [](EngineConfig& c) { c.bitrate = 128; }},
-        {"--resample and 22.05 as two arguments on a 48 kHz file: raw, so declared 44100",
+        {"--resample and 22.05 as two arguments on a 48 kHz file: a resample is no raw input, 48000 declared",
          {"--resample", "22.05", "in.wav", "out.mp3"}, wav(2, 48000),
-         [](EngineConfig& c) { c.output_rate = 22050; }},
+         [](EngineConfig& c) {
+             c.input_rate = 48000;
+             c.output_rate = 22050;
+         }},
+        {"--resample22050 in one argument the same", {"--resample22050", "in.wav", "out.mp3"}, wav(2, 48000),
+         [](EngineConfig& c) {
+             c.input_rate = 48000;
+             c.output_rate = 22050;
+         }},
         {"-V2: the VBR pair and quality 2, no VBR header", {"-V2", "in.wav", "out.mp3"}, wav(2, 44100),
          [](EngineConfig& c) {
              c.bitrate = 32;
@@ -110,17 +106,23 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
              c.input_rate = 32000;
              c.output_rate = 22050;
          }},
-        {"-private as the output name's text: CRC, not private", {"in.wav", "-private"}, wav(2, 44100),
-         [](EngineConfig& c) { c.crc_flag = 1; }},
-        {"raw input: no PCM test, -s gives the rate, byte 22 still the channels",
+        {"-private is the output name, which holds no switch: neither CRC nor private", {"in.wav", "-private"},
+         wav(2, 44100), [](EngineConfig&) {}},
+        {"raw input without a RIFF header: -s gives the rate, the modes the channels, whatever byte 22 holds",
          {"-r", "-s32000", "in.wav", "out.mp3"},
          // not a WAV at all: byte 20 is 0, byte 22 is 1
          std::string(22, '\0') + std::string(1, '\1') + std::string(1000, '\0'),
          [](EngineConfig& c) {
-             c.mode = kEngineModeMono;
-             c.bitrate = 96;
              c.input_rate = 32000;
              c.output_rate = 32000;
+         }},
+        {"raw input that is a RIFF/WAVE file: the fmt chunk's channel count, wherever that chunk stands",
+         {"-r", "in.wav", "out.mp3"},
+         kt::riff_wave({kt::riff_chunk("JUNK", std::string(28, '\0')), kt::riff_chunk("fmt ", kt::fmt_body(mono_format())),
+                        kt::riff_chunk("data", kt::music_samples(4410, 1, 44100))}),
+         [](EngineConfig& c) {
+             c.mode = kEngineModeMono;
+             c.bitrate = 96;
          }},
     };
     for (const auto& c : cases) {
@@ -137,12 +139,13 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
         EngineConfig expected = kt::default_record();
         c.expect(expected);
         std::string record = kt::read_file(folder.dir.file("record.bin"));
-        EXPECT_TRUE(record == bytes_of(expected)) << c.why << ":" << record_differences(record, bytes_of(expected));
+        EXPECT_TRUE(record == bytes_of(expected)) << c.why << ":" << kt::record_differences(record, bytes_of(expected));
     }
 }
 
-// Headers that would be encoded at the wrong speed or as noise are refused after the
-// output file was created, and nothing is written to it.
+// Headers that would be encoded at the wrong speed or as noise are refused before
+// the output file is created or truncated: a missing one is not made, an existing
+// one keeps its bytes.
 TEST(SettingsEndToEnd, UnencodableHeadersAreRefused) {
     const std::string kNotPcm = "  Input file, is not Uncompressed PCM, or WAV header is corrupt.\n";
     auto rate_refusal = [](const char* rate) {
@@ -151,12 +154,32 @@ TEST(SettingsEndToEnd, UnencodableHeadersAreRefused) {
     auto bits_refusal = [](const char* bits) {
         return std::string("  Input file is not 16-bit PCM (") + bits + " bits per sample).\n";
     };
-    auto header = [](uint16_t tag, uint32_t rate, uint16_t bits) {
-        WavFormat format;
-        format.format_tag = tag;
-        format.sample_rate = rate;
-        format.bits_per_sample = bits;
-        return kt::wav_file(format, std::string(400, '\0'));
+    auto channels_refusal = [](const char* channels) {
+        return std::string("  Input file has ") + channels + " channels; only 1 or 2 are supported.\n";
+    };
+    auto format = [](uint16_t tag, uint32_t rate, uint16_t bits, uint16_t channels) {
+        WavFormat f;
+        f.format_tag = tag;
+        f.sample_rate = rate;
+        f.bits_per_sample = bits;
+        f.channels = channels;
+        return f;
+    };
+    const std::string samples(400, '\0');
+    auto header = [&](uint16_t tag, uint32_t rate, uint16_t bits, uint16_t channels = 2) {
+        return kt::wav_file(format(tag, rate, bits, channels), samples);
+    };
+    auto extensible = [&](uint16_t subformat, uint16_t bits, uint16_t channels, kt::FmtForm form) {
+        return kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(format(subformat, 44100, bits, channels), form)),
+                              kt::riff_chunk("data", samples)});
+    };
+    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body({}));
+    const std::string data = kt::riff_chunk("data", samples);
+    const std::string info = kt::riff_chunk("LIST", "INFO" + kt::riff_chunk("INAM", std::string("Song\0", 5)));
+    auto with_id = [&](std::size_t offset, const char* id) {
+        std::string file = header(1, 44100, 16);
+        file.replace(offset, 4, id);
+        return file;
     };
     struct Case {
         const char* why;
@@ -175,25 +198,55 @@ TEST(SettingsEndToEnd, UnencodableHeadersAreRefused) {
         {"8-bit samples", header(1, 44100, 8), bits_refusal("8")},
         {"24-bit samples", header(1, 48000, 24), bits_refusal("24")},
         {"bad rate and bad sample size: the rate is told first", header(1, 22050, 8), rate_refusal("22050")},
+        // The whole format tag counts, not its low byte.
+        {"tag 0x0101 (IBM mu-law), whose low byte is PCM's", header(0x0101, 44100, 16), kNotPcm},
+        {"extensible with the IEEE float subformat", extensible(3, 32, 2, kt::FmtForm::extensible), kNotPcm},
+        {"extensible in an 18-byte fmt chunk, too short to hold the subformat",
+         extensible(1, 16, 2, kt::FmtForm::with_cb_size), kNotPcm},
+        {"no fmt chunk", kt::riff_wave({data}), kNotPcm},
+        {"no data chunk, only a tagger's list after fmt", kt::riff_wave({fmt, info}), kNotPcm},
+        {"a chunk that runs past the end of the file before data is found",
+         kt::riff_wave({fmt, kt::riff_chunk_stating("LIST", 100000, "INFO"), data}), kNotPcm},
+        // Every field where a canonical WAV holds it, but the wrong kind of file.
+        {"a RIFF file of another form (AVI)", with_id(8, "AVI "), kNotPcm},
+        {"RIFX, the big-endian form", with_id(0, "RIFX"), kNotPcm},
+        // Any other count would be read as one or two channels at the wrong speed.
+        {"no channels", header(1, 44100, 16, 0), channels_refusal("0")},
+        {"three channels", header(1, 44100, 16, 3), channels_refusal("3")},
+        {"5.1 surround in an extensible fmt chunk", extensible(1, 16, 6, kt::FmtForm::extensible),
+         channels_refusal("6")},
+        {"256 channels, whose low byte is 0", header(1, 44100, 16, 256), channels_refusal("256")},
+        {"257 channels, whose low byte is mono's", header(1, 44100, 16, 257), channels_refusal("257")},
+        {"not PCM is told before the channels", header(3, 44100, 32, 6), kNotPcm},
+        {"the channels are told before the rate", header(1, 22050, 16, 3), channels_refusal("3")},
+        {"the channels are told before the sample size", header(1, 44100, 24, 6), channels_refusal("6")},
     };
+    const std::string kOldBytes = "an earlier run's MP3";
     for (const auto& c : cases) {
         for (bool gui : {false, true}) {
-            ProgramFolder folder(Engine::real);
-            kt::write_file(folder.dir.file("in.wav"), c.input);
-            std::vector<std::string> args{"in.wav", "out.mp3"};
-            if (gui) args.insert(args.begin(), "-GUI");
-            RunResult result = kt::run_program(folder.program, args);
-            SCOPED_TRACE(std::string(c.why) + (gui ? " (-GUI)" : ""));
-            EXPECT_EQ(result.status, kFailure);
-            // Without -GUI the banner comes first; with it the message is all there is.
-            if (gui) {
-                EXPECT_EQ(result.out, c.message);
-            } else {
-                EXPECT_TRUE(ends_with(result.out, c.message + "  Press Enter to Exit...")) << result.out;
+            for (bool output_existed : {false, true}) {
+                SCOPED_TRACE(std::string(c.why) + (gui ? " (-GUI)" : "") +
+                             (output_existed ? ", output already there" : ""));
+                ProgramFolder folder(Engine::real);
+                kt::write_file(folder.dir.file("in.wav"), c.input);
+                if (output_existed) kt::write_file(folder.dir.file("out.mp3"), kOldBytes);
+                std::vector<std::string> args{"in.wav", "out.mp3"};
+                if (gui) args.insert(args.begin(), "-GUI");
+                RunResult result = kt::run_program(folder.program, args);
+                EXPECT_EQ(result.status, kFailure);
+                // Without -GUI the banner comes first; with it the message is all there is.
+                if (gui) {
+                    EXPECT_EQ(result.out, c.message);
+                } else {
+                    EXPECT_TRUE(ends_with(result.out, c.message + "  Press Enter to Exit...")) << result.out;
+                }
+                EXPECT_EQ(result.err, "");
+                if (output_existed) {
+                    EXPECT_EQ(kt::read_file(folder.dir.file("out.mp3")), kOldBytes);
+                } else {
+                    EXPECT_FALSE(kt::file_exists(folder.dir.file("out.mp3")));
+                }
             }
-            EXPECT_EQ(result.err, "");
-            EXPECT_TRUE(kt::file_exists(folder.dir.file("out.mp3")));
-            EXPECT_EQ(kt::read_file(folder.dir.file("out.mp3")), "");
         }
     }
 }
@@ -210,6 +263,21 @@ TEST(SettingsEndToEnd, RawInputReadsNoRateAndNoSampleSize) {
     std::vector<kt::FrameHeader> frames = kt::mp3_frames(kt::read_file(folder.dir.file("out.mp3")));
     ASSERT_GT(frames.size(), 2u);
     EXPECT_EQ(frames[1].sample_rate, 44100);
+}
+
+TEST(SettingsEndToEnd, RawStereoStaysStereoWhateverByte22Holds) {
+    // Headerless samples: the first 44 bytes are skipped, and a 1 among them says nothing about channels.
+    const uint32_t frames = 44100;
+    std::string raw = std::string(44, '\0') + kt::music_samples(frames, 2, 44100);
+    raw[22] = 1;
+    ProgramFolder folder(Engine::real);
+    kt::write_file(folder.dir.file("in.raw"), raw);
+    RunResult result = kt::run_program(folder.program, {"-GUI", "-r", "in.raw", "out.mp3"});
+    ASSERT_EQ(result.status, 0) << result.out << result.err;
+    kt::DecodedAudio audio = kt::decode_mp3(folder.dir.file("out.mp3"));
+    ASSERT_TRUE(audio.ok);
+    ASSERT_EQ(audio.channels, 2);
+    EXPECT_EQ(audio.samples.size() / 2, (raw.size() - 44) / 4) << "(size - 44) / 4 stereo frames";
 }
 
 // The frame headers the real engine writes carry the switches. Every row states the

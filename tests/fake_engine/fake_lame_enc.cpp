@@ -12,16 +12,24 @@
 //   FAKE_ENGINE_BUFFER_SIZE    output-buffer-size (default 4096)
 //   FAKE_ENGINE_VERSION        eight comma-separated numbers for the version record
 //                              (library major, minor, engine major, minor, day, month, year)
+//   FAKE_ENGINE_SAMPLES        file to which every beEncodeChunk appends the values it was given
+//                              (16-bit little-endian, as the program handed them over)
+//   FAKE_ENGINE_CHUNK_DELAY_MS every beEncodeChunk sleeps this long, so a run lasts a while
+//   FAKE_ENGINE_VBR_HEADER_ERROR beWriteVBRHeader returns this code
+//   FAKE_ENGINE_TRUNCATE_INPUT PATH:BYTES: the first beEncodeChunk truncates that file to BYTES,
+//                              an input that shrinks while it is read
 //
 // Chunk k (counted from 1) returns 16 bytes of the value k; the flush returns
 // 8 bytes 'F'. Built without beWriteVBRHeader when FAKE_ENGINE_INCOMPLETE is defined.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "engine_interface/engine_api.h"
 
@@ -94,6 +102,22 @@ __attribute__((visibility("default"))) EngineResult beEncodeChunk(EngineStream s
     ++chunks_seen;
     log_line("beEncodeChunk handle=%u count=%u first=%d last=%d", stream, sample_count, samples[0],
              samples[sample_count - 1]);
+    if (const char* path = std::getenv("FAKE_ENGINE_SAMPLES")) {
+        if (std::FILE* file = std::fopen(path, "ab")) {
+            std::fwrite(samples, 2, sample_count, file);
+            std::fclose(file);
+        }
+    }
+    const char* truncation = std::getenv("FAKE_ENGINE_TRUNCATE_INPUT");
+    if (truncation != nullptr && chunks_seen == 1) {
+        const char* colon = std::strrchr(truncation, ':');
+        if (colon != nullptr) {
+            std::string path(truncation, static_cast<std::size_t>(colon - truncation));
+            if (truncate(path.c_str(), static_cast<off_t>(std::strtoll(colon + 1, nullptr, 10))) != 0)
+                log_line("truncate failed");
+        }
+    }
+    if (uint32_t delay = env_number("FAKE_ENGINE_CHUNK_DELAY_MS", 0)) usleep(delay * 1000u);
     if (chunks_seen == env_number("FAKE_ENGINE_CHUNK_ERROR_AT", 0)) return env_number("FAKE_ENGINE_CHUNK_ERROR", 7);
     if (env_number("FAKE_ENGINE_ZERO_BYTES", 0)) {
         *output_bytes = 0;
@@ -128,7 +152,7 @@ __attribute__((visibility("default"))) EngineResult beWriteVBRHeader(const char*
     struct stat info;
     long size = stat(file_name, &info) == 0 ? static_cast<long>(info.st_size) : -1;
     log_line("beWriteVBRHeader name=%s size=%ld", file_name, size);
-    return 0;
+    return env_number("FAKE_ENGINE_VBR_HEADER_ERROR", 0);
 }
 #endif
 }

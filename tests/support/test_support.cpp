@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -98,6 +99,10 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
         dup2(err_pipe[1], 2);
         close(out_pipe[0]);
         close(err_pipe[0]);
+        // No second copy of the three is left open, so one closed below is truly closed.
+        for (int spare : {null_in, out_pipe[1], err_pipe[1]})
+            if (spare > 2) close(spare);
+        for (int fd : options.closed_descriptors) close(fd);
         if (chdir(cwd.c_str()) != 0) _exit(126);
         if (options.as_unprivileged_user && geteuid() == 0) {
             // Permission bits bind only an ordinary user; root reads everything.
@@ -115,9 +120,7 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
     return {child, out_pipe[0], err_pipe[0]};
 }
 
-RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& options) {
-    Spawned spawned = spawn_program(program, args, options);
+RunResult finish_program(const Spawned& spawned, double timeout_seconds) {
     pid_t child = spawned.pid;
     int out_fd = spawned.out;
     int err_fd = spawned.err;
@@ -126,7 +129,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     bool out_open = true;
     bool err_open = true;
     auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(static_cast<long>(options.timeout_seconds * 1000));
+                    std::chrono::milliseconds(static_cast<long>(timeout_seconds * 1000));
     bool killed = false;
     while (out_open || err_open) {
         pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
@@ -150,6 +153,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         result.status = 128 + result.signal;
     }
     return result;
+}
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+    return finish_program(spawn_program(program, args, options), options.timeout_seconds);
 }
 
 int shell(const std::string& command) {
@@ -180,6 +188,46 @@ std::string wav_file(const WavFormat& format, const std::string& data) {
            data;
 }
 
+static std::string little_endian(uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
+std::string riff_chunk_stating(const std::string& id, uint32_t stated_size, const std::string& body) {
+    std::string chunk = id + little_endian(stated_size, 4) + body;
+    if (body.size() % 2 != 0) chunk.push_back('\0');
+    return chunk;
+}
+
+std::string riff_chunk(const std::string& id, const std::string& body) {
+    return riff_chunk_stating(id, static_cast<uint32_t>(body.size()), body);
+}
+
+std::string riff_wave(const std::vector<std::string>& chunks) {
+    std::string form = "WAVE";
+    for (const std::string& chunk : chunks) form += chunk;
+    return "RIFF" + little_endian(static_cast<uint32_t>(form.size()), 4) + form;
+}
+
+std::string fmt_body(const WavFormat& format, FmtForm form) {
+    // The 16 plain fields as the canonical header holds them, bytes 20 to 35.
+    std::string body = wav_header(format.format_tag, format.channels, format.sample_rate,
+                                  format.bits_per_sample, 0)
+                           .substr(20, 16);
+    if (form == FmtForm::with_cb_size) body += little_endian(0, 2);
+    if (form == FmtForm::extensible) {
+        body.replace(0, 2, little_endian(0xFFFE, 2));
+        // Mono on the centre speaker, else the first speaker positions in their order (3: left and right).
+        const uint32_t speakers = format.channels == 1 ? 0x4u : format.channels <= 18 ? (1u << format.channels) - 1 : 0u;
+        body += little_endian(22, 2) + little_endian(format.bits_per_sample, 2) + little_endian(speakers, 4);
+        // KSDATAFORMAT_SUBTYPE_*: the old format tag, then a fixed tail.
+        body += little_endian(format.format_tag, 2) +
+                std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    }
+    return body;
+}
+
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate, uint32_t seed) {
     return ::music_samples(frames, channels, sample_rate, seed);
 }
@@ -202,6 +250,22 @@ EngineConfig default_record() {
     EngineConfig config;
     std::memcpy(&config, bytes.data(), sizeof config);
     return config;
+}
+
+std::string record_differences(const std::string& got, const std::string& want) {
+    if (got.size() != want.size()) return "record of " + std::to_string(got.size()) + " bytes";
+    std::string out;
+    for (std::size_t offset = 0; offset < got.size(); offset += 4) {
+        std::size_t width = std::min<std::size_t>(4, got.size() - offset);
+        if (got.compare(offset, width, want, offset, width) == 0) continue;
+        auto word = [&](const std::string& bytes) {
+            uint32_t value = 0;
+            for (std::size_t i = 0; i < width; ++i) value |= uint32_t{static_cast<uint8_t>(bytes[offset + i])} << 8 * i;
+            return std::to_string(value);
+        };
+        out += " byte " + std::to_string(offset) + ": got " + word(got) + ", want " + word(want) + ";";
+    }
+    return out;
 }
 
 std::vector<FrameHeader> mp3_frames(const std::string& bytes) {

@@ -49,6 +49,7 @@ struct RunOptions {
     unsigned long address_space_limit = 0;                  // bytes; 0 for none
     bool as_unprivileged_user = false;                      // run as "nobody" when started as root
     int pipe_size = 0;                                      // bytes the output pipe holds; 0 for the default
+    std::vector<int> closed_descriptors;                    // of 0, 1 and 2: closed when the program starts
 };
 
 // A program started in a session of its own, its output and errors on pipes.
@@ -60,6 +61,10 @@ struct Spawned {
 
 Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {});
+
+// Reads a spawned program's output and errors until it ends, and collects its status;
+// kills it after `timeout_seconds`.
+RunResult finish_program(const Spawned& spawned, double timeout_seconds = 60);
 
 // Runs `program` with `args` in a new session (no controlling terminal).
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
@@ -83,6 +88,22 @@ struct WavFormat {
 // A canonical 44-byte header followed by `data`.
 std::string wav_file(const WavFormat& format, const std::string& data);
 
+// WAV files laid out as real tools write them, chunk by chunk.
+// One chunk: its id, its body's length, the body and, after an odd body, the pad byte.
+std::string riff_chunk(const std::string& id, const std::string& body);
+// The same with a length field that says `stated_size` whatever the body holds.
+std::string riff_chunk_stating(const std::string& id, uint32_t stated_size, const std::string& body);
+// "RIFF", the size of what follows, "WAVE" and the chunks in their order.
+std::string riff_wave(const std::vector<std::string>& chunks);
+
+enum class FmtForm {
+    plain,        // 16 bytes
+    with_cb_size, // 18 bytes: cbSize 0 after the plain fields
+    extensible,   // 40 bytes: tag 0xFFFE; the format's tag becomes the subformat GUID's first word
+};
+// The body of a `fmt ` chunk.
+std::string fmt_body(const WavFormat& format, FmtForm form = FmtForm::plain);
+
 // `frames` frames of music-like 16-bit sound (a few tones with harmonics and noise),
 // interleaved for `channels`, as little-endian bytes.
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate,
@@ -92,6 +113,9 @@ std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_ra
 // out from the record's layout rather than from the program's own defaults.
 std::string default_record_bytes();
 EngineConfig default_record();
+
+// The 32-bit words in which two records differ, by byte offset, so a failure names the field.
+std::string record_differences(const std::string& got, const std::string& want);
 
 // The header of one MPEG audio frame.
 struct FrameHeader {

@@ -37,9 +37,12 @@ struct HeaderReader {
 
 WavProbe read_wav_header(std::FILE* input, uint64_t file_size, bool raw_input) {
     WavProbe probe{};
-    HeaderReader reader{input, raw_input ? kRawSkippedBytes : UINT64_MAX, 0};
+    // A stream that cannot seek back keeps raw input's header search to the
+    // 44 bytes that are not encoded anyway.
+    const bool seekable = std::fseek(input, 0, SEEK_SET) == 0;
+    HeaderReader reader{input, raw_input && !seekable ? kRawSkippedBytes : UINT64_MAX, 0};
     unsigned char riff[kRiffHeaderBytes];
-    if (std::fseek(input, 0, SEEK_SET) == 0 && reader.read(riff, sizeof riff) && is_riff_wave(riff)) {
+    if (reader.read(riff, sizeof riff) && is_riff_wave(riff)) {
         probe.riff_wave = 1;
         for (;;) {
             unsigned char header[kChunkHeaderBytes];

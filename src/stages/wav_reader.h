@@ -6,5 +6,4 @@
 
 #include "decisions/wav_header.h"
 
-// For raw input only the first 44 bytes are looked at.
 WavProbe read_wav_header(std::FILE* input, uint64_t file_size, bool raw_input);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/engine_config.h"
+#include "engine_interface/engine_api.h"
 #include "support/test_support.h"
 
 namespace {

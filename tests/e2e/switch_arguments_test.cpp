@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/engine_config.h"
+#include "engine_interface/engine_api.h"
 #include "support/test_support.h"
 
 namespace {

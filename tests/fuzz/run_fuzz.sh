@@ -17,7 +17,7 @@ targets="fuzz_command_line fuzz_header_settings fuzz_engine"
 sh scripts/install-deps.sh fuzz
 
 cmake -S . -B "$build_dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVEX_BUILD_TESTS=OFF -DKOVEX_BUILD_FUZZ=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVEX_BUILD_TESTS=OFF -DKOVEX_BUILD_FUZZ=ON -DKOVEX_WERROR=ON >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build_dir" -j"$(nproc)" --target $targets >/dev/null
 

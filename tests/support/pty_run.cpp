@@ -1,5 +1,7 @@
 #include "support/pty_run.h"
 
+#include "support/test_support.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -12,7 +14,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
 namespace kt {
@@ -55,15 +56,9 @@ void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std
     if (openpty(&run.master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
     tcgetattr(slave, &run.initial);
 
-    std::vector<std::string> env_text{"PATH=/usr/bin:/bin", "TERM=xterm"};
-    for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : env_text) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string folder = cwd.empty() ? std::filesystem::path(program).parent_path().string() : cwd;
+    std::vector<std::pair<std::string, std::string>> terminal_env{{"TERM", "xterm"}};
+    terminal_env.insert(terminal_env.end(), env.begin(), env.end());
+    Launch launch = prepare_launch(program, args, terminal_env, cwd);
 
     run.pid = fork();
     if (run.pid < 0) throw std::runtime_error("fork failed");
@@ -76,9 +71,7 @@ void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std
             if (input < 0 || dup2(input, 0) < 0) _exit(124);
             close(input);
         }
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
+        exec_launch(launch);
     }
     close(slave);
 }

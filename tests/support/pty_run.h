@@ -26,8 +26,8 @@ struct PtyRun {
     ~PtyRun();  // kills a program still running
 };
 
-// Starts `program` with `args` in `cwd` (default: the program's folder) and a clean
-// environment plus `env`, on a new pseudo-terminal with its default settings.
+// Starts `program` as every test does (prepare_launch), with TERM=xterm, on a
+// new pseudo-terminal with its default settings.
 // With `stdin_path`, standard input is that file instead of the terminal.
 void start_on_pty(PtyRun& run, const std::string& program, const std::vector<std::string>& args,
                   const std::vector<std::pair<std::string, std::string>>& env = {}, const std::string& cwd = "",

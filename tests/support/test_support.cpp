@@ -61,14 +61,11 @@ static void drain(int fd, std::string& into, bool& open) {
     }
 }
 
-Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& options) {
-    int out_pipe[2];
-    int err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
-    if (options.pipe_size != 0) fcntl(out_pipe[1], F_SETPIPE_SZ, options.pipe_size);
-
-    std::vector<std::string> env_text{"PATH=/usr/bin:/bin"};
+Launch prepare_launch(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd) {
+    Launch launch;
+    launch.program = program;
+    launch.env_text = {"PATH=/usr/bin:/bin"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
         // Sanitizer settings of the suite reach the program too, unless the test sets its own.
         std::string text = *entry;
@@ -76,18 +73,35 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
         bool sanitizer_setting = name.rfind("ASAN_", 0) == 0 || name.rfind("UBSAN_", 0) == 0 ||
                                  name.rfind("LSAN_", 0) == 0;
         bool overridden = false;
-        for (const auto& chosen : options.env) overridden = overridden || chosen.first == name;
-        if (sanitizer_setting && !overridden) env_text.push_back(text);
+        for (const auto& chosen : env) overridden = overridden || chosen.first == name;
+        if (sanitizer_setting && !overridden) launch.env_text.push_back(text);
     }
-    for (const auto& [name, value] : options.env) env_text.push_back(name + "=" + value);
+    for (const auto& [name, value] : env) launch.env_text.push_back(name + "=" + value);
+    launch.args = args;
+    launch.cwd = cwd.empty() ? fs::path(program).parent_path().string() : cwd;
+    return launch;
+}
 
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+void exec_launch(Launch& launch) {
+    std::vector<char*> argv{launch.program.data()};
+    for (auto& arg : launch.args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
-    for (auto& entry : env_text) envp.push_back(entry.data());
+    for (auto& entry : launch.env_text) envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string cwd = options.cwd.empty() ? fs::path(program).parent_path().string() : options.cwd;
+    if (chdir(launch.cwd.c_str()) != 0) _exit(126);
+    execve(launch.program.c_str(), argv.data(), envp.data());
+    _exit(127);
+}
+
+Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+    if (options.pipe_size != 0) fcntl(out_pipe[1], F_SETPIPE_SZ, options.pipe_size);
+
+    Launch launch = prepare_launch(program, args, options.env, options.cwd);
 
     pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -103,7 +117,6 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
         for (int spare : {null_in, out_pipe[1], err_pipe[1]})
             if (spare > 2) close(spare);
         for (int fd : options.closed_descriptors) close(fd);
-        if (chdir(cwd.c_str()) != 0) _exit(126);
         if (options.as_unprivileged_user && geteuid() == 0) {
             // Permission bits bind only an ordinary user; root reads everything.
             if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
@@ -112,8 +125,7 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
             rlimit limit{options.address_space_limit, options.address_space_limit};
             setrlimit(RLIMIT_AS, &limit);
         }
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
+        exec_launch(launch);
     }
     close(out_pipe[1]);
     close(err_pipe[1]);

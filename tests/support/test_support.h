@@ -52,6 +52,19 @@ struct RunOptions {
     std::vector<int> closed_descriptors;                    // of 0, 1 and 2: closed when the program starts
 };
 
+// How every test starts a program: its arguments, a clean environment with the
+// suite's sanitizer settings and the test's own, and its folder (default: the
+// program's). Prepared before fork; exec_launch runs in the child.
+struct Launch {
+    std::string program;
+    std::vector<std::string> args;
+    std::vector<std::string> env_text;
+    std::string cwd;
+};
+Launch prepare_launch(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd);
+[[noreturn]] void exec_launch(Launch& launch);
+
 // A program started in a session of its own, its output and errors on pipes.
 struct Spawned {
     int pid;

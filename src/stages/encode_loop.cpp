@@ -18,6 +18,15 @@ struct EncodeStream {
     uint8_t* encoded_buffer = nullptr;
 };
 
+// The loop allocated the buffers, so it frees them, also when it fails.
+bool release_buffers(EncodeStream& stream, bool outcome) {
+    std::free(stream.sample_buffer);
+    std::free(stream.encoded_buffer);
+    stream.sample_buffer = nullptr;
+    stream.encoded_buffer = nullptr;
+    return outcome;
+}
+
 bool write_bytes(std::FILE* output, const uint8_t* bytes, uint32_t count) {
     return count == 0 || std::fwrite(bytes, 1, count, output) == count;
 }
@@ -46,7 +55,7 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
         stream.sample_buffer = static_cast<int16_t*>(std::malloc(2 * buffer_values));
     if (stream.encoded_buffer == nullptr || stream.sample_buffer == nullptr) {
         std::fputs("  Out of memory", stdout);
-        return false;
+        return release_buffers(stream, false);
     }
 
     uint32_t encoded_bytes = 0;
@@ -55,7 +64,7 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
     uint64_t values_left = layout.bytes / 2;
     if (values_left != 0 && fseeko(input, static_cast<off_t>(layout.offset), SEEK_SET) != 0) {
         std::fputs(kInputReadError, stderr);
-        return false;
+        return release_buffers(stream, false);
     }
     while (values_left != 0) {
         const std::size_t wanted = values_left < chunk_values ? static_cast<std::size_t>(values_left) : chunk_values;
@@ -64,7 +73,7 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
         // that shrank meanwhile. Either way the MP3 would be cut short.
         if (values_read == 0) {
             std::fputs(kInputReadError, stderr);
-            return false;
+            return release_buffers(stream, false);
         }
         values_left -= values_read;
         const std::size_t engine_values = convert_channels(layout.conversion, stream.sample_buffer, values_read);
@@ -75,12 +84,12 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
             if (result != 0) {
                 engine.close_stream(stream.handle);
                 std::fprintf(stderr, "beEncodeChunk() failed (%lu)", static_cast<unsigned long>(result));
-                return false;
+                return release_buffers(stream, false);
             }
         }
         if (!write_bytes(output, stream.encoded_buffer, encoded_bytes)) {
             std::fputs("  There was a write error, check diskspace.", stderr);
-            return false;
+            return release_buffers(stream, false);
         }
         bytes_read += 2 * uint64_t{values_read};
         progress.chunk_done(progress.context, bytes_read);
@@ -90,14 +99,12 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
     if (result != 0) {
         engine.close_stream(stream.handle);
         std::fprintf(stderr, "  Exit Stream failed (%lu)", static_cast<unsigned long>(result));
-        return false;
+        return release_buffers(stream, false);
     }
     if (!write_bytes(output, stream.encoded_buffer, encoded_bytes)) {
         std::fputs(kOutputWriteError, stderr);
-        return false;
+        return release_buffers(stream, false);
     }
     engine.close_stream(stream.handle);
-    std::free(stream.sample_buffer);
-    std::free(stream.encoded_buffer);
-    return true;
+    return release_buffers(stream, true);
 }

@@ -38,12 +38,7 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
 std::string samples(uint32_t frames, uint16_t channels = 2) { return kt::music_samples(frames, channels, 44100); }
 
 WavFormat format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
-    WavFormat f;
-    f.format_tag = tag;
-    f.channels = channels;
-    f.sample_rate = rate;
-    f.bits_per_sample = bits;
-    return f;
+    return kt::wav_format(tag, channels, rate, bits);
 }
 
 TEST(BadInput, IsRefusedClearlyAndLosesNothing) {

@@ -18,6 +18,7 @@
 
 namespace {
 
+using kt::counting_samples;
 using kt::Engine;
 using kt::ProgramFolder;
 using kt::RunOptions;
@@ -26,16 +27,6 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 
 constexpr int kFailure = 255;  // -1 as the system reports it
 constexpr uint32_t kChunkValues = 2304;  // the fake engine's chunk
-
-// Samples whose value is their own index.
-std::string counting_samples(uint32_t count) {
-    std::string data;
-    for (uint32_t i = 0; i < count; ++i) {
-        data.push_back(static_cast<char>(i & 0xFF));
-        data.push_back(static_cast<char>((i >> 8) & 0x7F));
-    }
-    return data;
-}
 
 // What the fake engine writes for `chunks` chunks and the flush.
 std::string fake_mp3(int chunks) {

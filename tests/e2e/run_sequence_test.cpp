@@ -14,6 +14,7 @@
 
 namespace {
 
+using kt::counting_samples;
 using kt::Engine;
 using kt::ProgramFolder;
 using kt::RunOptions;
@@ -26,16 +27,6 @@ std::vector<std::string> lines_of(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-// Samples whose value is their own index, so a test can see which reached the engine.
-std::string counting_samples(uint32_t count) {
-    std::string data;
-    for (uint32_t i = 0; i < count; ++i) {
-        data.push_back(static_cast<char>(i & 0xFF));
-        data.push_back(static_cast<char>((i >> 8) & 0x7F));
-    }
-    return data;
 }
 
 struct FakeRun {

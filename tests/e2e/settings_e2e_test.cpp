@@ -158,12 +158,7 @@ TEST(SettingsEndToEnd, UnencodableHeadersAreRefused) {
         return std::string("  Input file has ") + channels + " channels; only 1 or 2 are supported.\n";
     };
     auto format = [](uint16_t tag, uint32_t rate, uint16_t bits, uint16_t channels) {
-        WavFormat f;
-        f.format_tag = tag;
-        f.sample_rate = rate;
-        f.bits_per_sample = bits;
-        f.channels = channels;
-        return f;
+        return kt::wav_format(tag, channels, rate, bits);
     };
     const std::string samples(400, '\0');
     auto header = [&](uint16_t tag, uint32_t rate, uint16_t bits, uint16_t channels = 2) {

@@ -240,6 +240,24 @@ std::string fmt_body(const WavFormat& format, FmtForm form) {
     return body;
 }
 
+WavFormat wav_format(uint16_t format_tag, uint16_t channels, uint32_t sample_rate, uint16_t bits_per_sample) {
+    WavFormat format;
+    format.format_tag = format_tag;
+    format.channels = channels;
+    format.sample_rate = sample_rate;
+    format.bits_per_sample = bits_per_sample;
+    return format;
+}
+
+std::string counting_samples(uint32_t count) {
+    std::string data;
+    for (uint32_t i = 0; i < count; ++i) {
+        data.push_back(static_cast<char>(i & 0xFF));
+        data.push_back(static_cast<char>((i >> 8) & 0x7F));
+    }
+    return data;
+}
+
 std::string music_samples(uint32_t frames, uint16_t channels, uint32_t sample_rate, uint32_t seed) {
     return ::music_samples(frames, channels, sample_rate, seed);
 }

@@ -98,6 +98,11 @@ struct WavFormat {
     uint16_t bits_per_sample = 16;
 };
 
+WavFormat wav_format(uint16_t format_tag, uint16_t channels, uint32_t sample_rate, uint16_t bits_per_sample);
+
+// Samples whose value is their own index, so a test can see which reached the engine.
+std::string counting_samples(uint32_t count);
+
 // A canonical 44-byte header followed by `data`.
 std::string wav_file(const WavFormat& format, const std::string& data);
 

@@ -13,20 +13,8 @@
 namespace {
 
 RunSettings default_settings() {
-    RunSettings s{};
-    s.bitrate = 192;
-    s.max_bitrate = 0;
-    s.vbr_flag = 0;
-    s.vbr_quality = 0;
-    s.input_rate = 44100;
-    s.copyright_flag = 0;
-    s.original_flag = 1;
-    s.private_flag = 0;
-    s.crc_flag = 0;
-    s.fixed_flag = 0;
+    RunSettings s;
     s.effective_bitrate = 192;
-    s.mode_kind = kModeJointStereo;
-    s.progress_style = kProgressBar;
     return s;
 }
 

@@ -63,7 +63,7 @@ void check_classification(int count, const char* const* arguments, const Command
 
     auto names = std::make_unique<FileNames>();
     std::memset(names.get(), 0x5A, sizeof *names);
-    if (!accept_file_names(count, arguments, command_text, *names)) return;
+    if (accept_file_names(count, arguments, command_text, *names) != NamingOutcome::named) return;
     FUZZ_CHECK(choice.outcome == NamingOutcome::named);
     FUZZ_CHECK(command_text.complete);
     FUZZ_CHECK(fits_field(names->input_name));

@@ -1,17 +1,18 @@
 #!/bin/sh
 # install-deps.sh [build|test|bench|fuzz]: installs the Debian packages that
 # kovex needs for that work and that are missing (build is the default).
-#   build  a C++ toolchain, CMake and libmp3lame
-#   test   also GoogleTest, LAME's own encoder (a peer to compare with) and
-#          libmpg123 (a decoder)
+#   build  a C++ toolchain, CMake, libmp3lame and TagLib
+#   test   also GoogleTest, LAME's own encoder (a peer to compare with),
+#          libmpg123 (a decoder), mutagen (to read tags back) and dpkg-dev
+#          (to build and unpack the Debian package)
 #   bench  also LAME's own encoder and valgrind (instruction counts)
 #   fuzz   also clang and its runtime for libFuzzer and the sanitizers
 set -eu
 
-packages="g++ cmake make libmp3lame-dev"
+packages="g++ cmake make libmp3lame-dev libtag1-dev"
 case "${1:-build}" in
 build) ;;
-test) packages="$packages libgtest-dev lame libmpg123-dev" ;;
+test) packages="$packages libgtest-dev lame libmpg123-dev python3-mutagen dpkg-dev" ;;
 bench) packages="$packages lame valgrind" ;;
 fuzz) packages="$packages clang libclang-rt-14-dev" ;;
 *)

@@ -14,6 +14,7 @@
 #include "stages/console_output.h"
 #include "stages/encode_loop.h"
 #include "stages/engine_binding.h"
+#include "stages/id3_tags.h"
 #include "stages/key_wait.h"
 #include "stages/run_files.h"
 #include "stages/wav_reader.h"
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     const NamingOutcome naming = decide_command_line(argc - 1, argv + 1, request);
+    // Not one byte of screen text may reach an MP3 on standard output.
+    if (request.mp3_to_standard_output) give_standard_output_to_the_mp3(files);
+    show_unknown_switches(request.unknown_switches);
     if (naming != NamingOutcome::named) {
         show_command_line_refusal(naming);
         return -1;
@@ -63,13 +67,19 @@ int main(int argc, char** argv) {
     } else {
         show_emulation_header(engine.version, kVersionString, request.names, settings);
     }
+    const bool tagged = any_tag(request.tags);
+    // A stream that cannot be rewritten gets its tag before the first frame.
+    if (tagged && !files.output_rewritable && !write_id3_tag_to_stream(files.output, request.tags)) return -1;
     ProgressDisplay display = progress_display_for(settings, probe.input_size);
     if (!encode_samples(engine.api, config, files.input, files.output, sample_layout_of(probe, settings),
                         {show_progress, &display}))
         return -1;
     if (!close_run_files(files)) return -1;
-    // A FIFO or a device has no VBR header to write.
-    if (files.output_is_regular && !write_vbr_header(engine, request.names.output_name)) return -1;
+    // A pipe or a device has no VBR header to write; the tag follows the LAME tag.
+    if (files.output_rewritable) {
+        if (!write_vbr_header(engine, files.output_path)) return -1;
+        if (tagged && !write_id3_tag(files.output_path, request.tags)) return -1;
+    }
     release_output_lock(files);
     show_run_complete(settings);
     if (!gui) wait_for_enter();

@@ -118,15 +118,81 @@ const struct {
     {"-GUI", &Switches::gui},
 };
 
+// Switches of LAME's command-line encoder that take their value as the next
+// word; that word is never a file name. kovex acts on none of them but "-q0"
+// and the tag switches.
+const char* const kValueSwitches[] = {
+    "--preset",    "-q",         "--lowpass",   "--lowpass-width", "--highpass", "--highpass-width",
+    "--scale",     "--scale-l",  "--scale-r",   "--disptime",      "--bitwidth", "--priority",
+    "--resample",  "--tv",       "--ti",        "--pad-id3v2-size", "--athtype", "--athlower",
+    "--ns-bass",   "--ns-alto",  "--ns-treble", "--ns-sfb21",      "--interch",  "--comp",
+    "--cwlimit",   "--substep",  "--out-dir",   "--tt",            "--ta",       "--tl",
+    "--ty",        "--tn",       "--tg",        "--tc",
+};
+
+// The tag switches: the word after each is the text of an ID3 field.
+const struct {
+    const char* spelling;
+    const char* TagFields::*field;
+} kTagSwitches[] = {
+    {"--tt", &TagFields::title}, {"--ta", &TagFields::artist}, {"--tl", &TagFields::album},
+    {"--ty", &TagFields::year},  {"--tn", &TagFields::track},  {"--tg", &TagFields::genre},
+    {"--tc", &TagFields::comment},
+};
+
+bool is_standard_stream(const char* word) { return std::strcmp(word, kStandardStream) == 0; }
+
+bool takes_value(const char* word) {
+    for (const char* spelling : kValueSwitches)
+        if (std::strcmp(word, spelling) == 0) return true;
+    return false;
+}
+
+const char* TagFields::*tag_field_of(const char* word) {
+    for (const auto& tag : kTagSwitches)
+        if (std::strcmp(word, tag.spelling) == 0) return tag.field;
+    return nullptr;
+}
+
+WordKind kind_of_word(const char* word) {
+    if (is_standard_stream(word)) return WordKind::file_name;
+    if (is_switch_argument(word)) return WordKind::switch_argument;
+    if (word[0] == '-' && word[1] != '\0') return tag_field_of(word) ? WordKind::tag_switch : WordKind::unknown_switch;
+    return WordKind::file_name;
+}
+
 }  // namespace
 
+std::vector<WordKind> classify_words(int count, const char* const* arguments) {
+    std::vector<WordKind> kinds(static_cast<std::size_t>(count));
+    // A switch the program does not know takes the next word whatever it is; one
+    // it knows ("-q") only a word that would otherwise be a file name.
+    enum class Pending { none, any_word, name_word } pending = Pending::none;
+    for (int i = 0; i < count; ++i) {
+        WordKind kind = kind_of_word(arguments[i]);
+        bool is_value = pending == Pending::any_word ||
+                        (pending == Pending::name_word && kind == WordKind::file_name &&
+                         !is_standard_stream(arguments[i]));
+        pending = Pending::none;
+        if (is_value) {
+            kinds[i] = WordKind::value;
+            continue;
+        }
+        kinds[i] = kind;
+        if (takes_value(arguments[i]))
+            pending = kind == WordKind::switch_argument ? Pending::name_word : Pending::any_word;
+    }
+    return kinds;
+}
+
 bool build_command_text(int argument_count, const char* const* arguments, CommandText& command_text) {
-    // Only switch arguments count: a switch spelling inside the program's path or
-    // a file name (live-rec.wav, ~/my-progs/) must not change the run.
+    // Only switch arguments count: a switch spelling inside the program's path,
+    // a file name (live-rec.wav, ~/my-progs/) or a tag's text must not change the run.
+    const std::vector<WordKind> kinds = classify_words(argument_count, arguments);
     std::size_t length = 0;
     bool complete = true;
     for (int i = 0; i < argument_count; ++i) {
-        if (!is_switch_argument(arguments[i])) continue;
+        if (kinds[static_cast<std::size_t>(i)] != WordKind::switch_argument) continue;
         std::size_t argument_length = std::strlen(arguments[i]);
         if (argument_length > kCommandTextCapacity - length) {
             complete = false;
@@ -176,16 +242,23 @@ Switches read_switches(const CommandText& command_text) {
 }
 
 ArgumentChoice classify_arguments(int count, const char* const* arguments) {
-    if (!is_switch_argument(arguments[0])) {
-        bool output_given = count >= 2 && !is_switch_argument(arguments[1]);
-        return {NamingOutcome::named, 0, output_given ? 1 : 0};
+    // Unknown switches, tag switches and the values they take name no file and
+    // change nothing: naming looks at the other words only, in their order.
+    const std::vector<WordKind> kinds = classify_words(count, arguments);
+    std::vector<int> words;
+    for (int i = 0; i < count; ++i) {
+        WordKind kind = kinds[static_cast<std::size_t>(i)];
+        if (kind == WordKind::switch_argument || kind == WordKind::file_name) words.push_back(i);
     }
-    if (count == 1) return {NamingOutcome::refused_switch, -1, -1};
-    int input = 1;
-    while (input < count && is_switch_argument(arguments[input])) ++input;
-    if (input == count) return {NamingOutcome::refused_switches, -1, -1};
-    bool output_given = input + 1 < count && !is_switch_argument(arguments[input + 1]);
-    return {NamingOutcome::named, input, output_given ? input + 1 : input};
+    auto is_name = [&](std::size_t word) {
+        return word < words.size() && kinds[static_cast<std::size_t>(words[word])] == WordKind::file_name;
+    };
+    std::size_t input = 0;
+    while (input < words.size() && !is_name(input)) ++input;
+    if (input == words.size())
+        return {count == 1 ? NamingOutcome::refused_switch : NamingOutcome::refused_switches, -1, -1};
+    int output = is_name(input + 1) ? words[input + 1] : words[input];
+    return {NamingOutcome::named, words[input], output};
 }
 
 NamingOutcome accept_file_names(int count, const char* const* arguments, const CommandText& command_text,
@@ -212,5 +285,29 @@ NamingOutcome decide_command_line(int count, const char* const* arguments, RunRe
     NamingOutcome outcome = accept_file_names(count, arguments, command_text, request.names);
     request.switches = read_switches(command_text);
     request.argument_count = count + 1;
+
+    const std::vector<WordKind> kinds = classify_words(count, arguments);
+    request.tags = TagFields{};
+    request.unknown_switches.clear();
+    for (int i = 0; i < count; ++i) {
+        WordKind kind = kinds[static_cast<std::size_t>(i)];
+        if (kind == WordKind::tag_switch && i + 1 < count && kinds[static_cast<std::size_t>(i) + 1] == WordKind::value)
+            request.tags.*tag_field_of(arguments[i]) = arguments[i + 1];
+        bool already_named = false;
+        for (const char* named : request.unknown_switches) already_named = already_named || std::strcmp(named, arguments[i]) == 0;
+        if (kind == WordKind::unknown_switch && !already_named) request.unknown_switches.push_back(arguments[i]);
+    }
+    // Known even when the names are refused, so that no refusal reaches an MP3 stream.
+    ArgumentChoice choice = classify_arguments(count, arguments);
+    request.mp3_to_standard_output = choice.outcome == NamingOutcome::named &&
+                                     is_standard_stream(arguments[choice.output_index]);
+    request.input_is_standard_input = choice.outcome == NamingOutcome::named &&
+                                      is_standard_stream(arguments[choice.input_index]);
     return outcome;
+}
+
+bool any_tag(const TagFields& tags) {
+    for (const auto& tag : kTagSwitches)
+        if (tags.*tag.field != nullptr) return true;
+    return false;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr std::size_t kCommandTextCapacity = 299;
 constexpr std::size_t kNameCapacity = 254;
@@ -45,6 +46,22 @@ struct Switches {
     bool gui;                 // "-GUI"
 };
 
+// The text of the ID3 fields the tag switches give; null where none is given.
+struct TagFields {
+    const char* title;    // --tt
+    const char* artist;   // --ta
+    const char* album;    // --tl
+    const char* year;     // --ty
+    const char* track;    // --tn
+    const char* genre;    // --tg
+    const char* comment;  // --tc
+};
+
+bool any_tag(const TagFields& tags);
+
+// "-" names standard input as the input, standard output as the output.
+constexpr const char kStandardStream[] = "-";
+
 enum class NamingOutcome {
     named,
     refused_switch,
@@ -55,7 +72,11 @@ enum class NamingOutcome {
 struct RunRequest {
     FileNames names;
     Switches switches;
+    TagFields tags;
     int argument_count;  // the program's own path counts as one
+    std::vector<const char*> unknown_switches;  // each once, in the order given
+    bool input_is_standard_input;
+    bool mp3_to_standard_output;  // then every screen text goes to standard error
 };
 
 // The whole decision: the names and the switches, or why the command line is
@@ -64,6 +85,12 @@ NamingOutcome decide_command_line(int count, const char* const* arguments, RunRe
 
 // The pieces of the decision.
 extern const char kSwitchList[600];
+
+// What each word of the command line is. A word of two or more characters
+// that begins with "-" and is not a switch argument is an unknown switch; the
+// word after a switch that takes a value is that value.
+enum class WordKind { switch_argument, file_name, unknown_switch, tag_switch, value };
+std::vector<WordKind> classify_words(int count, const char* const* arguments);
 
 // Joins the switch arguments among `arguments` in order; false, with the text
 // cut before the first that does not fit, when they exceed its capacity.

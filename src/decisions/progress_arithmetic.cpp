@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "decisions/run_settings.h"
+#include "decisions/wav_header.h"
 
 namespace {
 
@@ -77,6 +78,15 @@ std::size_t format_emulation_line(uint64_t bytes_read, uint64_t input_size, cons
     return finish(length, capacity);
 }
 
+// A pipe of unknown length: no share, bar or estimate, only what is known.
+std::size_t format_unsized_line(uint64_t bytes_read, const TimeEstimates& estimates, char* out,
+                                std::size_t capacity) {
+    double megabytes = static_cast<double>(bytes_read) * (1.0 / 1048024.0);
+    int length = std::snprintf(out, capacity, "  %0.2fMb read... Elapsed %d:%02.0f\r", megabytes,
+                               whole_minutes(estimates.elapsed_minutes), estimates.elapsed_seconds);
+    return finish(length, capacity);
+}
+
 }  // namespace
 
 double progress_percent(uint64_t bytes_read, uint64_t input_size) {
@@ -114,6 +124,7 @@ void update_time_estimates(uint64_t bytes_read, uint64_t input_size, uint64_t cl
 
 std::size_t format_progress_line(int progress_style, uint64_t bytes_read, uint64_t input_size,
                                  const TimeEstimates& estimates, char* out, std::size_t capacity) {
+    if (input_size == kUnknownSize) return format_unsized_line(bytes_read, estimates, out, capacity);
     switch (progress_style) {
         case kProgressStatistics:
             return format_statistics_line(bytes_read, input_size, estimates, out, capacity);

@@ -27,6 +27,7 @@ void update_time_estimates(uint64_t bytes_read, uint64_t input_size, uint64_t cl
                            TimeEstimates& estimates);
 
 // Formats the progress line of `progress_style` into `out`; returns its length.
+// An input of unknown size (kUnknownSize) gets a line of what is read and the elapsed time.
 std::size_t format_progress_line(int progress_style, uint64_t bytes_read, uint64_t input_size,
                                  const TimeEstimates& estimates, char* out, std::size_t capacity);
 

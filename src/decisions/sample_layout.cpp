@@ -45,5 +45,6 @@ std::size_t convert_channels(ChannelConversion conversion, int16_t* samples, std
 SampleLayout sample_layout_of(const WavProbe& probe, const RunSettings& settings) {
     const uint32_t engine_channels = settings.mode_kind == kModeMono ? 1 : 2;
     const uint32_t file_channels = settings.raw_input ? engine_channels : probe.channels;
-    return {probe.sample_offset, probe.sample_bytes, channel_conversion(file_channels, engine_channels)};
+    return {probe.sample_offset, probe.sample_bytes, probe.seekable == 1,
+            channel_conversion(file_channels, engine_channels)};
 }

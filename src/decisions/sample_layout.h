@@ -26,7 +26,8 @@ std::size_t convert_channels(ChannelConversion conversion, int16_t* samples, std
 
 struct SampleLayout {
     uint64_t offset;  // where the samples begin
-    uint64_t bytes;   // how many bytes of samples, measured at the start
+    uint64_t bytes;   // how many bytes of samples, measured at the start, or kUnknownSize
+    bool exact;       // a file must hold them all; a pipe ends where its writer stopped
     ChannelConversion conversion;
 };
 

@@ -74,7 +74,8 @@ std::string settings_summary_text(const RunSettings& settings, uint32_t engine_i
         out += "  Not Resampling\n";
     }
 
-    if (settings.vbr_flag == 0) {
+    // No estimate for VBR, nor for a pipe whose length is unknown.
+    if (settings.vbr_flag == 0 && input_size != kUnknownSize) {
         float estimate = estimate_output_size(input_size, settings.input_rate, settings.mode_kind, settings.bitrate);
         append_format(out, "  Estimated Output Size = %0.2fMb\n\n", static_cast<double>(estimate));
     } else {

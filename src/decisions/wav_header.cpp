@@ -40,8 +40,9 @@ ChunkStep next_chunk_step(const unsigned char (&header)[kChunkHeaderBytes], uint
         probe.data_found = 1;
         probe.sample_offset = body_offset;
         probe.sample_bytes = data_chunk_bytes(size, body_offset, file_size);
-        // Samples of no stated length leave no end to look past for the format.
-        if (probe.format_found || probe.sample_bytes != size) return kStop;
+        // Samples of no stated length leave no end to look past for the format,
+        // and a pipe cannot come back to them.
+        if (probe.format_found || probe.sample_bytes != size || !probe.seekable) return kStop;
         return skip(padded(size));
     }
     if (std::memcmp(header, "fmt ", 4) == 0 && !probe.format_found) {
@@ -65,13 +66,15 @@ ChunkStep take_format_chunk(const unsigned char* body, std::size_t read, uint32_
 
 void finish_probe(uint64_t file_size, bool raw_input, WavProbe& probe) {
     if (!raw_input) {
-        probe.input_size = kCanonicalHeaderBytes + probe.sample_bytes;
+        probe.input_size = probe.sample_bytes == kUnknownSize ? kUnknownSize : kCanonicalHeaderBytes + probe.sample_bytes;
         return;
     }
     // Headerless data says nothing of its channels: the mode switches do.
     if (!probe.format_found) probe.channels = 0;
     probe.sample_offset = kRawSkippedBytes;
-    probe.sample_bytes = file_size > kRawSkippedBytes ? file_size - kRawSkippedBytes : 0;
+    probe.sample_bytes = file_size == kUnknownSize ? kUnknownSize
+                         : file_size > kRawSkippedBytes ? file_size - kRawSkippedBytes
+                                                        : 0;
     probe.input_size = file_size;
 }
 
@@ -90,8 +93,10 @@ bool parse_format_chunk(const unsigned char* body, std::size_t size, WavFormat& 
 }
 
 uint64_t data_chunk_bytes(uint32_t stated, uint64_t data_offset, uint64_t file_size) {
+    const bool stated_nothing = stated == 0 || stated == UINT32_MAX;
+    if (file_size == kUnknownSize) return stated_nothing ? kUnknownSize : stated;
     const uint64_t available = file_size > data_offset ? file_size - data_offset : 0;
-    if (stated == 0 || stated == UINT32_MAX || stated > available) return available;
+    if (stated_nothing || stated > available) return available;
     return stated;
 }
 

@@ -6,7 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// The size of a stream that cannot be measured, a pipe, or of samples that run
+// to the end of one.
+constexpr uint64_t kUnknownSize = UINT64_MAX;
+
 struct WavProbe {
+    int seekable;              // 1 when the input can be measured and read again; 0 for a pipe
     int riff_wave;             // 1 when the file begins with a RIFF/WAVE header
     int format_found;          // 1 when a whole `fmt ` chunk was read
     int pcm_flag;              // format tag 1, or EXTENSIBLE with the PCM subformat
@@ -15,8 +20,8 @@ struct WavProbe {
     uint32_t bits_per_sample;
     int data_found;            // 1 when the `data` chunk was found
     uint64_t sample_offset;    // where the samples begin in the file
-    uint64_t sample_bytes;     // how many bytes of samples to encode
-    uint64_t input_size;       // what progress and the size estimate count against
+    uint64_t sample_bytes;     // how many bytes of samples to encode, or kUnknownSize
+    uint64_t input_size;       // what progress and the size estimate count against, or kUnknownSize
 };
 
 constexpr std::size_t kRiffHeaderBytes = 12;
@@ -30,6 +35,8 @@ constexpr std::size_t kFormatBytesRead = 40;
 bool is_riff_wave(const unsigned char (&header)[kRiffHeaderBytes]);
 
 // What the reader does after a chunk header whose body begins at `body_offset`.
+// `file_size` may be kUnknownSize; a probe that is not seekable never looks
+// behind the samples.
 enum class ChunkAction { skip, read_format, stop };
 struct ChunkStep {
     ChunkAction action;
@@ -56,7 +63,7 @@ bool parse_format_chunk(const unsigned char* body, std::size_t size, WavFormat& 
 
 // The samples the `data` chunk holds: its stated length, or the rest of the
 // file when the length is 0, 0xFFFFFFFF (a streamed or unfinished recording)
-// or runs past the end.
+// or runs past the end (unknown when the file's size is).
 uint64_t data_chunk_bytes(uint32_t stated, uint64_t data_offset, uint64_t file_size);
 
 enum class ProbeVerdict {

@@ -78,6 +78,10 @@ void show_title_banner(const EngineVersion& version, const char* version_string)
 
 void show_command_line_refusal(NamingOutcome outcome) { std::fputs(command_line_refusal_text(outcome), stdout); }
 
+void show_unknown_switches(const std::vector<const char*>& unknown_switches) {
+    for (const char* word : unknown_switches) std::fprintf(stderr, "  Ignoring unknown switch %s\n", word);
+}
+
 void show_input_refusal(ProbeVerdict verdict, const WavProbe& probe, bool gui) {
     std::fputs(input_refusal_text(verdict, probe).c_str(), stdout);
     if (!gui) std::fputs(kExitPrompt, stdout);

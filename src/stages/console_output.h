@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "decisions/command_line.h"
 #include "decisions/progress_arithmetic.h"
@@ -23,6 +24,8 @@ void console_write_raw(const char* bytes, std::size_t length);
 void show_help_page(int page, const char* version_string);
 void show_title_banner(const EngineVersion& version, const char* version_string);
 void show_command_line_refusal(NamingOutcome outcome);
+// One line on standard error for each switch that is ignored.
+void show_unknown_switches(const std::vector<const char*>& unknown_switches);
 // The refusal and, unless `gui`, the prompt before the wait for Enter.
 void show_input_refusal(ProbeVerdict verdict, const WavProbe& probe, bool gui);
 void show_settings_summary(const RunSettings& settings, uint64_t input_size);

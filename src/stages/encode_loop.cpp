@@ -1,7 +1,5 @@
 #include "stages/encode_loop.h"
 
-#include <sys/types.h>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -60,20 +58,20 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
 
     uint32_t encoded_bytes = 0;
     uint64_t bytes_read = 0;
-    // Whole values only: a last odd byte belongs to no value.
-    uint64_t values_left = layout.bytes / 2;
-    if (values_left != 0 && fseeko(input, static_cast<off_t>(layout.offset), SEEK_SET) != 0) {
-        std::fputs(kInputReadError, stderr);
-        return release_buffers(stream, false);
-    }
+    // Whole values only: a last odd byte belongs to no value. The input stands
+    // where its samples begin.
+    uint64_t values_left = layout.bytes == kUnknownSize ? UINT64_MAX : layout.bytes / 2;
     while (values_left != 0) {
         const std::size_t wanted = values_left < chunk_values ? static_cast<std::size_t>(values_left) : chunk_values;
         const std::size_t values_read = std::fread(stream.sample_buffer, 2, wanted, input);
-        // Fewer values than measured at the start: a failed read, or an input
-        // that shrank meanwhile. Either way the MP3 would be cut short.
         if (values_read == 0) {
-            std::fputs(kInputReadError, stderr);
-            return release_buffers(stream, false);
+            // Fewer values than a file held at the start: a failed read, or an
+            // input that shrank meanwhile. Either way the MP3 would be cut short.
+            if (std::ferror(input) || layout.exact) {
+                std::fputs(kInputReadError, stderr);
+                return release_buffers(stream, false);
+            }
+            break;
         }
         values_left -= values_read;
         const std::size_t engine_values = convert_channels(layout.conversion, stream.sample_buffer, values_read);

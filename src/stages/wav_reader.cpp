@@ -37,10 +37,10 @@ struct HeaderReader {
 
 WavProbe read_wav_header(std::FILE* input, uint64_t file_size, bool raw_input) {
     WavProbe probe{};
-    // A stream that cannot seek back keeps raw input's header search to the
-    // 44 bytes that are not encoded anyway.
-    const bool seekable = std::fseek(input, 0, SEEK_SET) == 0;
-    HeaderReader reader{input, raw_input && !seekable ? kRawSkippedBytes : UINT64_MAX, 0};
+    // A stream that cannot seek back (a pipe) is read forward only, and raw
+    // input's header is looked for in the 44 bytes that are not encoded anyway.
+    probe.seekable = file_size != kUnknownSize && std::fseek(input, 0, SEEK_SET) == 0;
+    HeaderReader reader{input, raw_input && !probe.seekable ? kRawSkippedBytes : UINT64_MAX, 0};
     unsigned char riff[kRiffHeaderBytes];
     if (reader.read(riff, sizeof riff) && is_riff_wave(riff)) {
         probe.riff_wave = 1;
@@ -57,5 +57,12 @@ WavProbe read_wav_header(std::FILE* input, uint64_t file_size, bool raw_input) {
         }
     }
     finish_probe(file_size, raw_input, probe);
+    // Leaves the input where the samples begin.
+    if (probe.seekable) {
+        fseeko(input, static_cast<off_t>(probe.sample_offset), SEEK_SET);
+    } else if (reader.position < probe.sample_offset) {
+        reader.limit = UINT64_MAX;
+        reader.skip(probe.sample_offset - reader.position);
+    }
     return probe;
 }

@@ -1,4 +1,6 @@
-// Reads the input's header, forward from its start, as the header decision asks.
+// Reads the input's header, forward from its start, as the header decision
+// asks, and leaves the input where its samples begin. `file_size` is
+// kUnknownSize for a stream that cannot be measured.
 #pragma once
 
 #include <cstdint>

@@ -61,6 +61,8 @@ TEST(CommandText, SwitchPresenceIsASubstringTestOfTheSwitchArguments) {
         {{"live-rec.wav"}, "-r", false, "a spelling inside a file name takes no part"},
         {{"in-", "rec.wav"}, "-r", false, "nor one across the join of two names"},
         {{"in.wav", "-gui"}, "-GUI", false, "-gui is not -GUI"},
+        {{"--tt", "-b128", "in.wav"}, "-b128", false, "a tag's text never counts, whatever it spells"},
+        {{"-", "-"}, "-", false, "a lone - is a file name"},
         {{"in.wav"}, "", true, "the empty text occurs everywhere"},
     };
     for (const Case& c : cases) {
@@ -113,7 +115,21 @@ TEST(ClassifyArguments, PicksInputAndOutputNames) {
         {{"sample"}, NamingOutcome::refused_switch, -1, -1, "a name that occurs inside the switch list"},
         {{""}, NamingOutcome::refused_switch, -1, -1, "the empty argument is a switch argument"},
         {{"-b", "128"}, NamingOutcome::refused_switches, -1, -1, "the value 128 is in the switch list too"},
-        {{"in.wav", "-gui"}, NamingOutcome::named, 0, 1, "-gui is not in the switch list"},
+        {{"in.wav", "-gui"}, NamingOutcome::named, 0, 0, "-gui is an unknown switch, not the output's name"},
+        {{"-", "out.mp3"}, NamingOutcome::named, 0, 1, "- is standard input, not a switch"},
+        {{"in.wav", "-"}, NamingOutcome::named, 0, 1, "- is standard output"},
+        {{"-GUI", "-", "-"}, NamingOutcome::named, 1, 2, "both standard streams"},
+        {{"-"}, NamingOutcome::named, 0, 0, "standard input, and standard output named after it"},
+        {{"--quiet", "in.wav", "out.mp3"}, NamingOutcome::named, 1, 2, "an unknown switch names no file"},
+        {{"in.wav", "--quiet", "out.mp3"}, NamingOutcome::named, 0, 2, "nor does it stand between the names"},
+        {{"--ta", "Pop band", "in.wav", "out.mp3"}, NamingOutcome::named, 2, 3, "a tag's text is no file name"},
+        {{"--tt", "a", "in.wav"}, NamingOutcome::named, 2, 2, "not even one that is in the switch list"},
+        {{"--lowpass", "19", "in.wav", "out.mp3"}, NamingOutcome::named, 2, 3, "the value of an unknown switch"},
+        {{"-q", "10", "in.wav", "out.mp3"}, NamingOutcome::named, 2, 3, "-q's value, though -q is a switch argument"},
+        {{"-q", "2", "in.wav", "out.mp3"}, NamingOutcome::named, 2, 3, "a value in the switch list stays a switch"},
+        {{"in.wav", "out.mp3", "-b", "128", "--disptime", "1"}, NamingOutcome::named, 0, 1, "switches after the names"},
+        {{"--quiet"}, NamingOutcome::refused_switch, -1, -1, "an unknown switch alone names no file"},
+        {{"--preset", "extreme"}, NamingOutcome::refused_switches, -1, -1, "nor does a switch and its value"},
     };
     for (const Case& c : cases) {
         std::vector<const char*> pointers;
@@ -146,7 +162,10 @@ TEST(OutputNaming, GivesTheNameItsExtension) {
         {"track.01", "track.01.mp3", "two characters after the dot: appended"},
         {"x.tar.gz", "x.tar.gz.mp3", "no dot in a tested position"},
         {"song", "song.mp3", "no dot at all"},
-        {"take.2/a", "take.mp3", "a dot in a folder name counts"},
+        {"take.2/a", "take.2/a.mp3", "a dot in a folder name is no extension"},
+        {"take.2/a.wav", "take.2/a.mp3", "the extension of the last part is replaced"},
+        {"dir.wave/ab", "dir.wave/ab.mp3", "not even one four characters from the end"},
+        {"-", "-", "standard output keeps its name"},
         {"", ".mp3", "nothing before the name is read"},
     };
     for (const Case& c : cases) {

@@ -36,7 +36,7 @@ constexpr uint32_t kStreamSlots = 16;
 // output (about 12 us here), against 110 to 290 us of encoding per frame. At 32
 // frames the lines cost under 0.5 % of the run even in the fastest mode (mono),
 // while they still come over 100 times a second and the first within about
-// 10 ms (README, Performance).
+// 12 ms (README, Performance).
 constexpr uint32_t kFramesPerChunk = 32;
 
 // The largest Layer III frame of a standard bitrate is 1441 bytes; twice that

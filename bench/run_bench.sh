@@ -33,10 +33,15 @@
 #   progress in every mode: at least 20 lines a second of wall time, and the
 #     first line within 50 ms of the start.
 # Missed targets exit 0 unless BENCH_STRICT=1: timings on a busy host say
-# little, and the verdicts are there to be read.
+# little, and the verdicts are there to be read. Beside them it prints what one
+# progress line costs its writer (bench/line_cost) and, with CALLGRIND=1, the
+# instruction counts of every command of each case on a CALLGRIND_SECONDS input
+# (and on the short one), which settle the ratios that lie within the noise of
+# the timings; that takes several minutes more.
 #
 # Environment: RUNS (7), SHORT_RUNS (21), LONG_SECONDS (120), SHORT_SECONDS (1),
-# BENCH_BUILD_DIR (build-bench), BENCH_STRICT=1 to fail when a target is missed.
+# BENCH_BUILD_DIR (build-bench), BENCH_STRICT=1 to fail when a target is missed,
+# CALLGRIND=1 (needs valgrind), CALLGRIND_SECONDS (20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$(pwd)
@@ -60,14 +65,15 @@ fi
 
 sh scripts/install-deps.sh
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DKOVEX_BUILD_TESTS=OFF -DKOVEX_BUILD_BENCH=ON >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" --target kovex lame_enc make_music_wav floor_encoder bench_run >/dev/null
+cmake --build "$build_dir" -j"$(nproc)" --target kovex lame_enc make_music_wav floor_encoder bench_run line_cost \
+    >/dev/null
 
 # Switches are found anywhere in kovex's command line, its own path included,
 # so everything runs from a folder whose path holds no '-', on plain names.
 work=$(mktemp -d /tmp/kovexbenchXXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$build_dir/bin/kovex" "$build_dir/bin/lame_enc.dll" "$build_dir/bench/floor_encoder" \
-    "$build_dir/bench/bench_run" "$work/"
+    "$build_dir/bench/bench_run" "$build_dir/bench/line_cost" "$work/"
 cd "$work"
 "$source_dir/$build_dir/tools/make_music_wav" long.wav "$long_seconds" 2 44100
 "$source_dir/$build_dir/tools/make_music_wav" mono.wav "$long_seconds" 1 44100
@@ -173,6 +179,38 @@ for round in 1 2 3; do
     done
 done
 
+# One progress line's cost to its writer, working 110 us between lines as the
+# mono encoding does per frame: five measures of 3000 lines.
+line_cost=$(for _ in 1 2 3 4 5; do ./line_cost 110 3000; done | sort -n | sed -n 3p)
+
+# Instruction counts, with CALLGRIND=1: each case's commands on a shorter
+# input (the short case on its own), kovex's screen output through the pipe
+# or to /dev/null as in the timed runs.
+instructions="$work/instructions.txt"
+: >"$instructions"
+if [ "${CALLGRIND:-0}" = 1 ]; then
+    valgrind=$(command -v valgrind || true)
+    if [ -z "$valgrind" ]; then
+        echo "run_bench: CALLGRIND=1 needs valgrind (Debian package valgrind)" >&2
+        exit 1
+    fi
+    callgrind_seconds=${CALLGRIND_SECONDS:-20}
+    "$source_dir/$build_dir/tools/make_music_wav" cg_long.wav "$callgrind_seconds" 2 44100
+    "$source_dir/$build_dir/tools/make_music_wav" cg_mono.wav "$callgrind_seconds" 1 44100
+    for case_name in cbr vbr mono short; do
+        while IFS='=' read -r label command; do
+            pipe_choice=""
+            case "$command" in --no-pipe\ *) pipe_choice=--no-pipe; command=${command#--no-pipe } ;; esac
+            command=${command//long.wav/cg_long.wav}
+            command=${command//mono.wav/cg_mono.wav}
+            # shellcheck disable=SC2086
+            ./bench_run $pipe_choice "$valgrind" --tool=callgrind --log-file=/dev/null \
+                --callgrind-out-file=callgrind.out $command >/dev/null
+            echo "$case_name $label $(grep -m1 '^summary:' callgrind.out | cut -d' ' -f2)" >>"$instructions"
+        done < <(commands_of "$case_name")
+    done
+fi
+
 echo
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'),"\
      "$(uname -sr), libmp3lame via $("$lame_cli" --version | head -1 | sed 's/ (.*//')"
@@ -181,7 +219,8 @@ echo "input: ${long_seconds} s (cbr, vbr, mono) and ${short_seconds} s (short) o
      "rounds: $runs ($short_runs for short) after one to warm up, order alternating"
 echo
 
-awk -v strict="${BENCH_STRICT:-0}" -v mismatches="$mismatches" -v memory_file="$memory" '
+awk -v strict="${BENCH_STRICT:-0}" -v mismatches="$mismatches" -v memory_file="$memory" \
+    -v instructions_file="$instructions" -v line_cost="$line_cost" -v callgrind_seconds="${CALLGRIND_SECONDS:-20}" '
 function median(list, n,    sorted, i, j, t) {
     for (i = 1; i <= n; i++) sorted[i] = list[i]
     for (i = 2; i <= n; i++) for (j = i; j > 1 && sorted[j-1] > sorted[j]; j--) { t = sorted[j]; sorted[j] = sorted[j-1]; sorted[j-1] = t }
@@ -207,7 +246,7 @@ function verdict(what, shown, target, ok) {
 {
     cs = $1; label = $2; r = $3
     value[cs, label, r, "wall"] = $4; value[cs, label, r, "cpu"] = $5 + $6; value[cs, label, r, "sys"] = $6
-    value[cs, label, r, "rss"] = $7; value[cs, label, r, "rate"] = $8 / $4
+    value[cs, label, r, "rss"] = $7; value[cs, label, r, "lines"] = $8; value[cs, label, r, "rate"] = $8 / $4
     value[cs, label, r, "first"] = $9; value[cs, label, r, "gap"] = $10
     if (r > rounds[cs]) rounds[cs] = r
     if (!((cs, label) in seen)) { seen[cs, label] = 1; order[++keys] = cs " " label }
@@ -234,6 +273,17 @@ END {
     printf "  %-44s %.3f\n", "kovex -GUI / lame -b 192 (with ReplayGain)", paired("cbr", "kovex_gui", "lame_rg")
     printf "  %-44s %.3f\n", "kovex -GUI / floor, short input", paired("short", "kovex_gui", "floor")
     printf "  %-44s kovex %d KiB (short input: %d KiB), floor %d KiB\n", "anonymous memory (median of 3 runs)", anon_median["long kovex_gui"], anon_median["short kovex_gui"], anon_median["long floor"]
+    printf "  %-44s %s us (kovex -GUI: %d lines in the long cbr run)\n", "one progress line, its writer'"'"'s time", line_cost, med("cbr", "kovex_gui", "lines")
+    while ((getline line < instructions_file) > 0) { split(line, f, " "); count[f[1], f[2]] = f[3]; counted = 1 }
+    if (counted) {
+        printf "  instructions (callgrind, %s s inputs and the short one), each command over the floor:\n", callgrind_seconds
+        split("cbr vbr mono short", cases, " "); split("kovex_gui kovex_bar kovex_null lame lame_rg", labels, " ")
+        for (c = 1; c <= 4; c++) {
+            shown = sprintf("    %-6s floor %d M", cases[c], count[cases[c], "floor"] / 1e6)
+            for (i = 1; i <= 5; i++) if ((cases[c], labels[i]) in count) shown = shown sprintf("   %s %+.3f %%", labels[i], 100 * (count[cases[c], labels[i]] / count[cases[c], "floor"] - 1))
+            print shown
+        }
+    }
     print ""
 
     missed = 0

@@ -232,11 +232,13 @@ function med(cs, label, what,    n, r, list) {
     for (r = 1; r <= rounds[cs]; r++) if ((cs, label, r, what) in value) list[++n] = value[cs, label, r, what]
     return n ? median(list, n) : -1
 }
-# The median over the rounds of one command'"'"'s wall time over another'"'"'s in the same round.
-function paired(cs, a, b,    n, r, list) {
+# The median over the rounds of one command'"'"'s wall time (or another measure)
+# over another command'"'"'s in the same round.
+function paired(cs, a, b, what,    n, r, list) {
+    if (what == "") what = "wall"
     n = 0
     for (r = 1; r <= rounds[cs]; r++)
-        if ((cs, a, r, "wall") in value && (cs, b, r, "wall") in value) list[++n] = value[cs, a, r, "wall"] / value[cs, b, r, "wall"]
+        if ((cs, a, r, what) in value && (cs, b, r, what) in value) list[++n] = value[cs, a, r, what] / value[cs, b, r, what]
     return n ? median(list, n) : -1
 }
 function verdict(what, shown, target, ok) {
@@ -269,6 +271,9 @@ END {
     print ""
     print "beside the targets (paired ratios of wall time, medians over the rounds):"
     printf "  %-44s cbr %.3f   vbr %.3f   mono %.3f\n", "kovex -GUI to /dev/null / floor", paired("cbr", "kovex_null", "floor"), paired("vbr", "kovex_null", "floor"), paired("mono", "kovex_null", "floor")
+    # Time off the CPU (waiting for it) shows in the wall time only: on a busy
+    # machine the reader'"'"'s wake-ups can cost kovex its turn.
+    printf "  %-44s cbr %.3f   bar %.3f   vbr %.3f   mono %.3f\n", "kovex through a pipe / floor, CPU time", paired("cbr", "kovex_gui", "floor", "cpu"), paired("cbr", "kovex_bar", "floor", "cpu"), paired("vbr", "kovex_gui", "floor", "cpu"), paired("mono", "kovex_gui", "floor", "cpu")
     printf "  %-44s cbr %.3f   vbr %.3f   mono %.3f   short %.3f\n", "lame / floor", paired("cbr", "lame", "floor"), paired("vbr", "lame", "floor"), paired("mono", "lame", "floor"), paired("short", "lame", "floor")
     printf "  %-44s %.3f\n", "kovex -GUI / lame -b 192 (with ReplayGain)", paired("cbr", "kovex_gui", "lame_rg")
     printf "  %-44s %.3f\n", "kovex -GUI / floor, short input", paired("short", "kovex_gui", "floor")

@@ -225,9 +225,10 @@ TEST(ConsoleScreen, OneProgressLinePerChunkInEachStyle) {
     }
 }
 
-TEST(ConsoleScreen, RealEngineGivesOneLinePerFrameOfSamples) {
-    // 44.1 kHz stereo: the real engine takes 1152 frames of two values per chunk.
-    const uint32_t frames = 1152 * 7 + 100;
+TEST(ConsoleScreen, RealEngineGivesOneLinePerChunkOfMp3Frames) {
+    // 44.1 kHz stereo: the real engine takes 32 MP3 frames of 1152 pairs per
+    // chunk; seven full chunks and a short one.
+    const uint32_t frames = 32 * 1152 * 7 + 100;
     kt::ProgramFolder folder(kt::Engine::real);
     kt::write_file(folder.dir.file("in.wav"), kt::wav_file({}, kt::music_samples(frames, 2, 44100)));
     kt::RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"});

@@ -64,9 +64,10 @@ struct EncodeOutcome {
 
 // Drives the engine the way the program does: samples from byte 44 on, in
 // chunks of samples-per-chunk, every output written, flush, close, then
-// (unless told not to) the VBR header into the closed file.
+// (unless told not to) the VBR header into the closed file. `counts`, if
+// given, are the chunks' sample counts instead, taken in turn; 0 is a full chunk.
 EncodeOutcome encode_file(const EngineConfig& config, const std::string& wav, const std::string& mp3,
-                          bool write_header = true) {
+                          bool write_header = true, const std::vector<uint32_t>& counts = {}) {
     EncodeOutcome outcome;
     Stream stream = open_stream(config);
     if (stream.result != 0) {
@@ -80,8 +81,9 @@ EncodeOutcome encode_file(const EngineConfig& config, const std::string& wav, co
     std::vector<uint8_t> encoded(stream.output_buffer_size);
     uint32_t bytes = 0;
     std::fseek(in, 44, SEEK_SET);
-    for (;;) {
-        size_t read = std::fread(samples.data(), 2, samples.size(), in);
+    for (size_t chunk = 0;; ++chunk) {
+        size_t wanted = counts.empty() ? 0 : counts[chunk % counts.size()];
+        size_t read = std::fread(samples.data(), 2, wanted == 0 ? samples.size() : wanted, in);
         if (read == 0) break;
         outcome.failed = engine().encode_chunk(stream.handle, static_cast<uint32_t>(read),
                                                samples.data(), encoded.data(), &bytes);
@@ -209,12 +211,19 @@ struct ChunkCase {
     uint32_t samples_per_chunk;
 };
 
-TEST(EngineInitStream, ChunkIsOneFrameAndBufferFitsTheWorstCase) {
+// A chunk is 32 MP3 frames at the output rate, counted in input samples: the
+// program prints one progress line per chunk, and 32 frames keep the lines
+// live yet cheap (README, Performance).
+TEST(EngineInitStream, ChunkIsThirtyTwoFramesAndBufferFitsTheWorstCase) {
     const ChunkCase cases[] = {
-        {"MPEG-1 stereo: 1152 frames of two values", 1, 44100, 44100, 2304},
-        {"mono takes one value per frame", 3, 44100, 44100, 1152},
-        {"MPEG-2 frames hold 576 frames", 1, 44100, 22050, 1152},
-        {"up-sampling: the output is six times the input", 0, 8000, 48000, 2304},
+        {"MPEG-1 stereo: 32 frames of 1152 pairs", 1, 44100, 44100, 32 * 1152 * 2},
+        {"mono takes one value per sample", 3, 44100, 44100, 32 * 1152},
+        {"MPEG-2 frames hold 576 samples, and half the rate out takes twice as many in", 1, 44100, 22050,
+         32 * 576 * 2 * 2},
+        {"up-sampling: six times the rate out takes a sixth as many in", 0, 8000, 48000, 32 * 1152 / 6 * 2},
+        {"down to MPEG-2.5 at a sixth of the rate: the largest chunk there is", 0, 48000, 8000, 32 * 576 * 6 * 2},
+        // 36864 x 44100 / 48000 = 33868.8: a chunk never holds less than its frames.
+        {"a rate ratio that leaves a fraction is rounded up", 0, 44100, 48000, 33869 * 2},
     };
     for (const ChunkCase& test : cases) {
         SCOPED_TRACE(test.why);
@@ -434,6 +443,40 @@ TEST(EnginePeer, SameBytesAsLameCommandLine) {
         ASSERT_TRUE(decoded.ok);
         EXPECT_EQ(decoded.channels, test.channels);
         EXPECT_EQ(decoded.samples.size(), static_cast<size_t>(frames) * test.channels);
+    }
+}
+
+struct CutCase {
+    const char* why;
+    int32_t mode;
+    uint16_t channels;
+    const char* lame_switches;
+    std::vector<uint32_t> counts;  // the chunks' sample counts in turn; 0 is a full chunk
+};
+
+// The program hands over full chunks, but the engine takes any count up to a
+// chunk, and libmp3lame's bytes must not depend on where the calls cut the
+// samples: the same bytes as `lame` however they come.
+TEST(EnginePeer, SameBytesHoweverTheSamplesAreCut) {
+    const CutCase cases[] = {
+        {"one MP3 frame of samples per call", 1, 2, "-b 192 -m j", {2304}},
+        {"counts that split frames, a lone pair, and one above two frames", 1, 2, "-b 192 -m j", {1000, 2, 4610}},
+        {"a full chunk and a small one in turn", 1, 2, "-b 192 -m j", {0, 6}},
+        {"mono, through the one-channel call, in odd counts", 3, 1, "-b 192 -m m", {999, 1, 0}},
+    };
+    kt::ScratchDir dir;
+    for (const CutCase& test : cases) {
+        SCOPED_TRACE(test.why);
+        std::string wav = dir.file("in.wav");
+        kt::write_file(wav, kt::wav_file({1, test.channels, 44100, 16},
+                                         kt::music_samples(44100 * 4 + 777, test.channels, 44100)));
+        EngineConfig config = kt::default_record();
+        config.mode = test.mode;
+        ASSERT_EQ(encode_file(config, wav, dir.file("ours.mp3"), true, test.counts).failed, 0u);
+        ASSERT_EQ(kt::shell(std::string("lame --quiet --noreplaygain ") + test.lame_switches + " " + wav + " " +
+                            dir.file("lame.mp3")),
+                  0);
+        EXPECT_TRUE(kt::read_file(dir.file("ours.mp3")) == kt::read_file(dir.file("lame.mp3"))) << "bytes differ";
     }
 }
 

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     static RunRequest request;
     static EngineBinding engine;
     static RunFiles files;
+    static Id3Tagger tagger;
 
     ensure_standard_descriptors();
     program_path(argv[0], own_path);
@@ -43,7 +44,9 @@ int main(int argc, char** argv) {
         return -1;
     }
     const bool gui = request.switches.gui;
+    const bool tagged = any_tag(request.tags);
     if (!bind_engine(own_path, engine)) return -1;
+    if (tagged && !load_id3_tagger(own_path, tagger)) return -1;
     if (!gui) show_title_banner(engine.version, kVersionString);
     if (!open_input_file(request.names, files)) return -1;
     if (!output_spares_input(request.names, files)) return -1;
@@ -67,9 +70,9 @@ int main(int argc, char** argv) {
     } else {
         show_emulation_header(engine.version, kVersionString, request.names, settings);
     }
-    const bool tagged = any_tag(request.tags);
     // A stream that cannot be rewritten gets its tag before the first frame.
-    if (tagged && !files.output_rewritable && !write_id3_tag_to_stream(files.output, request.tags)) return -1;
+    if (tagged && !files.output_rewritable && !write_id3_tag_to_stream(tagger, files.output, request.tags))
+        return -1;
     ProgressDisplay display = progress_display_for(settings, probe.input_size);
     if (!encode_samples(engine.api, config, files.input, files.output, sample_layout_of(probe, settings),
                         {show_progress, &display}))
@@ -78,7 +81,7 @@ int main(int argc, char** argv) {
     // A pipe or a device has no VBR header to write; the tag follows the LAME tag.
     if (files.output_rewritable) {
         if (!write_vbr_header(engine, files.output_path)) return -1;
-        if (tagged && !write_id3_tag(files.output_path, request.tags)) return -1;
+        if (tagged && !write_id3_tag(tagger, files.output_path, request.tags)) return -1;
     }
     release_output_lock(files);
     show_run_complete(settings);

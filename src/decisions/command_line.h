@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tagger_interface/id3_tagger_api.h"
+
 constexpr std::size_t kCommandTextCapacity = 299;
 constexpr std::size_t kNameCapacity = 254;
 
@@ -46,16 +48,9 @@ struct Switches {
     bool gui;                 // "-GUI"
 };
 
-// The text of the ID3 fields the tag switches give; null where none is given.
-struct TagFields {
-    const char* title;    // --tt
-    const char* artist;   // --ta
-    const char* album;    // --tl
-    const char* year;     // --ty
-    const char* track;    // --tn
-    const char* genre;    // --tg
-    const char* comment;  // --tc
-};
+// The text of the ID3 fields the tag switches give (--tt title, --ta artist,
+// --tl album, --ty year, --tn track, --tg genre, --tc comment); null where none is given.
+using TagFields = Id3TagFields;
 
 bool any_tag(const TagFields& tags);
 

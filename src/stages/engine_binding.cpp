@@ -1,71 +1,16 @@
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
-#include "decisions/screen_texts.h"
-#include "kovex_build.h"
 #include "stages/engine_binding.h"
 
-namespace {
+#include <dlfcn.h>
 
-// The folder of the program's full path; none for a bare or relative name,
-// which would mean the current directory.
-std::string program_folder(const char* program_path) {
-    const char* slash = std::strrchr(program_path, '/');
-    if (program_path[0] != '/' || slash == nullptr) return std::string();
-    return std::string(program_path, static_cast<std::size_t>(slash - program_path));
-}
+#include <cstdio>
 
-// The system's search by bare name, without the current directory. The loader
-// read LD_LIBRARY_PATH at start-up, where an empty or relative entry means a
-// folder taken from the current directory; it cannot be cleaned now. So its
-// absolute entries are tried here by full path, and the bare name is searched
-// for only while no relative entry holds a file of that name.
-void* load_through_system_search() {
-    const char* search_path = std::getenv("LD_LIBRARY_PATH");
-    bool planted = false;
-    if (search_path != nullptr && *search_path != '\0') {
-        for (const char* entry = search_path;; ++entry) {
-            const char* end = entry + std::strcspn(entry, ":;");
-            std::string folder(entry, static_cast<std::size_t>(end - entry));
-            std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + kEngineFileName;
-            if (folder.empty() || folder[0] != '/') {
-                planted = planted || access(candidate.c_str(), F_OK) == 0;
-            } else if (void* library = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-                return library;
-            }
-            if (*end == '\0') break;
-            entry = end;
-        }
-    }
-    return planted ? nullptr : dlopen(kEngineFileName, RTLD_NOW | RTLD_LOCAL);
-}
+#include "decisions/screen_texts.h"
+#include "stages/library_search.h"
 
-// Beside the program, then the installed layout, then the system's library
-// search. Never the current directory: a file planted there must not load.
-void* load_engine_library(const char* program_path) {
-    std::string folder = program_folder(program_path);
-    if (!folder.empty()) {
-        const std::string candidates[] = {
-            folder + "/" + kEngineFileName,
-            folder + "/" + kEngineFolderFromProgram + "/" + kEngineFileName,
-        };
-        for (const std::string& candidate : candidates) {
-            if (void* library = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
-        }
-    }
-    return load_through_system_search();
-}
-
-}  // namespace
 
 bool bind_engine(const char* program_path, EngineBinding& engine) {
     EngineApi& api = engine.api;
-    engine.library = load_engine_library(program_path);
+    engine.library = load_program_library(program_path, kEngineFileName);
     if (engine.library == nullptr) {
         std::fputs("KOVA MP3 Encoder could not find the lame_enc.dll file.", stderr);
         return false;

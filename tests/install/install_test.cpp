@@ -23,17 +23,19 @@ std::vector<std::string> lines_of_file(const std::string& path) {
     return lines;
 }
 
-// The installed program encodes a second of sound from another folder, finding its engine by itself.
+// The installed program encodes a second of sound from another folder, finding
+// its engine and its ID3 tagger by itself.
 void check_installed_program_encodes(const std::string& program) {
     kt::ScratchDir work;
     const uint32_t frames = 44100;  // one second
     kt::write_file(work.file("in.wav"), kt::wav_file({}, kt::music_samples(frames, 2, 44100)));
     kt::RunOptions options;
     options.cwd = work.path();
-    kt::RunResult result = kt::run_program(program, {"-GUI", "in.wav", "out.mp3"}, options);
+    kt::RunResult result = kt::run_program(program, {"-GUI", "--tt", "Installed", "in.wav", "out.mp3"}, options);
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_NE(result.out.find("Writing LAME Tag...done\n"), std::string::npos);
+    EXPECT_EQ(kt::read_file(work.file("out.mp3")).substr(0, 3), "ID3");
 
     kt::DecodedAudio audio = kt::decode_mp3(work.file("out.mp3"));
     ASSERT_TRUE(audio.ok);
@@ -63,6 +65,7 @@ TEST(Install, InstalledProgramEncodesWithItsEngineAndManualPage) {
     ASSERT_TRUE(fs::is_regular_file(program));
     EXPECT_FALSE(kt::file_exists(prefix.file("bin/lame_enc.dll")));  // so the run below uses lib/kovex/
     EXPECT_TRUE(fs::is_regular_file(prefix.file("lib/kovex/lame_enc.dll")));
+    EXPECT_TRUE(fs::is_regular_file(prefix.file("lib/kovex/kovex_id3.so")));
     EXPECT_EQ(kt::read_file(prefix.file("share/man/man1/kovex.1")),
               kt::read_file(std::string(KOVEX_BUILD_DIR) + "/man/kovex.1"));
     check_installed_program_encodes(program);
@@ -90,6 +93,7 @@ TEST(Install, DebianPackageInstallsUnderUsrAndNeedsLibmp3lame) {
     ASSERT_EQ(kt::shell("dpkg-deb -x '" + package + "' '" + root.path() + "'"), 0);
     EXPECT_TRUE(fs::is_regular_file(root.file("usr/bin/kovex")));
     EXPECT_TRUE(fs::is_regular_file(root.file("usr/lib/kovex/lame_enc.dll")));
+    EXPECT_TRUE(fs::is_regular_file(root.file("usr/lib/kovex/kovex_id3.so")));
     EXPECT_FALSE(kt::file_exists(root.file("usr/bin/lame_enc.dll")));  // so the run below uses ../lib/kovex/
     EXPECT_TRUE(fs::is_regular_file(root.file("usr/share/man/man1/kovex.1")));
     check_installed_program_encodes(root.file("usr/bin/kovex"));

@@ -49,6 +49,8 @@ ProgramFolder::ProgramFolder(Engine engine) {
     fs::copy_file(KOVEX_PROGRAM, program);
     if (engine == Engine::real) fs::copy_file(KOVEX_REAL_ENGINE, dir.file("lame_enc.dll"));
     if (engine == Engine::fake) fs::copy_file(KOVEX_FAKE_ENGINE, dir.file("lame_enc.dll"));
+    // The ID3 tagger goes with the program, as it is installed.
+    fs::copy_file(KOVEX_ID3_TAGGER, dir.file("kovex_id3.so"));
 }
 
 static void drain(int fd, std::string& into, bool& open) {

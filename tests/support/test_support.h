@@ -27,7 +27,7 @@ private:
 
 enum class Engine { real, fake, none };
 
-// A scratch folder with a copy of kovex and, beside it, the chosen engine.
+// A scratch folder with a copy of kovex and, beside it, the chosen engine and the ID3 tagger.
 struct ProgramFolder {
     explicit ProgramFolder(Engine engine = Engine::real);
     ScratchDir dir;

@@ -185,10 +185,12 @@ std::vector<WordKind> classify_words(int count, const char* const* arguments) {
     return kinds;
 }
 
-bool build_command_text(int argument_count, const char* const* arguments, CommandText& command_text) {
-    // Only switch arguments count: a switch spelling inside the program's path,
-    // a file name (live-rec.wav, ~/my-progs/) or a tag's text must not change the run.
-    const std::vector<WordKind> kinds = classify_words(argument_count, arguments);
+namespace {
+
+// Only switch arguments count: a switch spelling inside the program's path,
+// a file name (live-rec.wav, ~/my-progs/) or a tag's text must not change the run.
+bool join_switch_arguments(const std::vector<WordKind>& kinds, int argument_count, const char* const* arguments,
+                           CommandText& command_text) {
     std::size_t length = 0;
     bool complete = true;
     for (int i = 0; i < argument_count; ++i) {
@@ -204,6 +206,48 @@ bool build_command_text(int argument_count, const char* const* arguments, Comman
     std::memset(command_text.text + length, 0, sizeof command_text.text - length);
     command_text.complete = complete;
     return complete;
+}
+
+// Unknown switches, tag switches and the values they take name no file and
+// change nothing: naming looks at the other words only, in their order.
+ArgumentChoice choose_names(const std::vector<WordKind>& kinds, int count) {
+    std::vector<int> words;
+    for (int i = 0; i < count; ++i) {
+        WordKind kind = kinds[static_cast<std::size_t>(i)];
+        if (kind == WordKind::switch_argument || kind == WordKind::file_name) words.push_back(i);
+    }
+    auto is_name = [&](std::size_t word) {
+        return word < words.size() && kinds[static_cast<std::size_t>(words[word])] == WordKind::file_name;
+    };
+    std::size_t input = 0;
+    while (input < words.size() && !is_name(input)) ++input;
+    if (input == words.size())
+        return {count == 1 ? NamingOutcome::refused_switch : NamingOutcome::refused_switches, -1, -1};
+    int output = is_name(input + 1) ? words[input + 1] : words[input];
+    return {NamingOutcome::named, words[input], output};
+}
+
+NamingOutcome accept_names(const ArgumentChoice& choice, const char* const* arguments,
+                           const CommandText& command_text, FileNames& names) {
+    if (choice.outcome != NamingOutcome::named) return choice.outcome;
+    // A user's switches are never dropped in silence.
+    if (!command_text.complete) return NamingOutcome::refused_switches;
+    const char* input = arguments[choice.input_index];
+    const char* output = arguments[choice.output_index];
+    // Both names, and the output with its extension, must fit their 255-byte fields.
+    if (std::strlen(input) > kNameCapacity || std::strlen(output) > kNameCapacity ||
+        derived_output_length(output) > kNameCapacity)
+        return NamingOutcome::name_too_long;
+    std::snprintf(names.input_name, sizeof names.input_name, "%s", input);
+    std::snprintf(names.output_name, sizeof names.output_name, "%s", output);
+    derive_output_name(names.output_name);
+    return NamingOutcome::named;
+}
+
+}  // namespace
+
+bool build_command_text(int argument_count, const char* const* arguments, CommandText& command_text) {
+    return join_switch_arguments(classify_words(argument_count, arguments), argument_count, arguments, command_text);
 }
 
 bool text_contains(const char* haystack, const char* needle) {
@@ -242,63 +286,36 @@ Switches read_switches(const CommandText& command_text) {
 }
 
 ArgumentChoice classify_arguments(int count, const char* const* arguments) {
-    // Unknown switches, tag switches and the values they take name no file and
-    // change nothing: naming looks at the other words only, in their order.
-    const std::vector<WordKind> kinds = classify_words(count, arguments);
-    std::vector<int> words;
-    for (int i = 0; i < count; ++i) {
-        WordKind kind = kinds[static_cast<std::size_t>(i)];
-        if (kind == WordKind::switch_argument || kind == WordKind::file_name) words.push_back(i);
-    }
-    auto is_name = [&](std::size_t word) {
-        return word < words.size() && kinds[static_cast<std::size_t>(words[word])] == WordKind::file_name;
-    };
-    std::size_t input = 0;
-    while (input < words.size() && !is_name(input)) ++input;
-    if (input == words.size())
-        return {count == 1 ? NamingOutcome::refused_switch : NamingOutcome::refused_switches, -1, -1};
-    int output = is_name(input + 1) ? words[input + 1] : words[input];
-    return {NamingOutcome::named, words[input], output};
+    return choose_names(classify_words(count, arguments), count);
 }
 
 NamingOutcome accept_file_names(int count, const char* const* arguments, const CommandText& command_text,
                                 FileNames& names) {
-    ArgumentChoice choice = classify_arguments(count, arguments);
-    if (choice.outcome != NamingOutcome::named) return choice.outcome;
-    // A user's switches are never dropped in silence.
-    if (!command_text.complete) return NamingOutcome::refused_switches;
-    const char* input = arguments[choice.input_index];
-    const char* output = arguments[choice.output_index];
-    // Both names, and the output with its extension, must fit their 255-byte fields.
-    if (std::strlen(input) > kNameCapacity || std::strlen(output) > kNameCapacity ||
-        derived_output_length(output) > kNameCapacity)
-        return NamingOutcome::name_too_long;
-    std::snprintf(names.input_name, sizeof names.input_name, "%s", input);
-    std::snprintf(names.output_name, sizeof names.output_name, "%s", output);
-    derive_output_name(names.output_name);
-    return NamingOutcome::named;
+    return accept_names(classify_arguments(count, arguments), arguments, command_text, names);
 }
 
 NamingOutcome decide_command_line(int count, const char* const* arguments, RunRequest& request) {
+    const std::vector<WordKind> kinds = classify_words(count, arguments);
     CommandText command_text;
-    build_command_text(count, arguments, command_text);
-    NamingOutcome outcome = accept_file_names(count, arguments, command_text, request.names);
+    join_switch_arguments(kinds, count, arguments, command_text);
+    const ArgumentChoice choice = choose_names(kinds, count);
+    const NamingOutcome outcome = accept_names(choice, arguments, command_text, request.names);
     request.switches = read_switches(command_text);
     request.argument_count = count + 1;
 
-    const std::vector<WordKind> kinds = classify_words(count, arguments);
     request.tags = TagFields{};
     request.unknown_switches.clear();
     for (int i = 0; i < count; ++i) {
         WordKind kind = kinds[static_cast<std::size_t>(i)];
         if (kind == WordKind::tag_switch && i + 1 < count && kinds[static_cast<std::size_t>(i) + 1] == WordKind::value)
             request.tags.*tag_field_of(arguments[i]) = arguments[i + 1];
+        if (kind != WordKind::unknown_switch) continue;
         bool already_named = false;
-        for (const char* named : request.unknown_switches) already_named = already_named || std::strcmp(named, arguments[i]) == 0;
-        if (kind == WordKind::unknown_switch && !already_named) request.unknown_switches.push_back(arguments[i]);
+        for (const char* named : request.unknown_switches)
+            already_named = already_named || std::strcmp(named, arguments[i]) == 0;
+        if (!already_named) request.unknown_switches.push_back(arguments[i]);
     }
     // Known even when the names are refused, so that no refusal reaches an MP3 stream.
-    ArgumentChoice choice = classify_arguments(count, arguments);
     request.mp3_to_standard_output = choice.outcome == NamingOutcome::named &&
                                      is_standard_stream(arguments[choice.output_index]);
     request.input_is_standard_input = choice.outcome == NamingOutcome::named &&

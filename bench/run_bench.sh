@@ -51,25 +51,13 @@ short_runs=${SHORT_RUNS:-21}
 long_seconds=${LONG_SECONDS:-120}
 short_seconds=${SHORT_SECONDS:-1}
 build_dir=${BENCH_BUILD_DIR:-build-bench}
-lame_cli=$(command -v lame || true)
-if [ -z "$lame_cli" ]; then
-    if [ "$(id -u)" -eq 0 ]; then
-        apt-get update >/dev/null
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends lame >/dev/null
-        lame_cli=$(command -v lame)
-    else
-        echo "run_bench: LAME's encoder (Debian package lame) is missing" >&2
-        exit 1
-    fi
-fi
-
-sh scripts/install-deps.sh
+sh scripts/install-deps.sh bench
+lame_cli=$(command -v lame)
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DKOVEX_BUILD_TESTS=OFF -DKOVEX_BUILD_BENCH=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target kovex lame_enc make_music_wav floor_encoder bench_run line_cost \
     >/dev/null
 
-# Switches are found anywhere in kovex's command line, its own path included,
-# so everything runs from a folder whose path holds no '-', on plain names.
+# Plain names in a folder of its own.
 work=$(mktemp -d /tmp/kovexbenchXXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$build_dir/bin/kovex" "$build_dir/bin/lame_enc.dll" "$build_dir/bench/floor_encoder" \

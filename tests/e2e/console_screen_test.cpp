@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/screen_text.h"
+#include "kovex_build.h"
 #include "support/test_support.h"
 
 namespace {
@@ -133,7 +134,8 @@ TEST(ConsoleScreen, SummaryShowsTheResolvedSettings) {
 
 TEST(ConsoleScreen, GuiRunWritesTheEmulationHeaderAndClosingLines) {
     auto header = [](const std::string& mode_line) {
-        return "LAME version 3.100 (KOVEX 1.3.2 - LAME Emulation MODE)\nCPU features: UNKNOWN\n"
+        return std::string("LAME version 3.100 (KOVEX ") + kVersionString +
+               " - LAME Emulation MODE)\nCPU features: UNKNOWN\n"
                "Using KOVA Enhancements\nEncoding in.wav to out.mp3\n" +
                mode_line + kColumnHeader;
     };

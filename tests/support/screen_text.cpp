@@ -1,5 +1,7 @@
 #include "support/screen_text.h"
 
+#include "kovex_build.h"
+
 #include <map>
 
 namespace kt {
@@ -182,7 +184,7 @@ Screen title_box(const std::string& version) {
 Screen help_page(int page) {
     if (page == 2) return exact(kPage2);
     if (page == 3) return exact(kPage3);
-    Screen screen = title_box("1.3.2");
+    Screen screen = title_box(kVersionString);
     append(screen,
            " \n"
            " Usage: kovex <filename.wav> (Uses default output settings)\n"
@@ -216,7 +218,7 @@ Screen help_pages() {
 }
 
 Screen title_banner(const std::string& library_line, const std::string& engine_line) {
-    Screen screen = title_box("1.3.2");
+    Screen screen = title_box(kVersionString);
     screen.push_back(notice_line("  ", "", 3, 79));
     append(screen, library_line + engine_line);
     return screen;

@@ -34,7 +34,7 @@ void append(Screen& screen, const std::string& exact_text);
 std::string border(std::initializer_list<std::pair<unsigned char, int>> runs);
 
 Screen title_box(const std::string& version);
-Screen help_page(int page);  // page 1 holds the title box with version 1.3.2
+Screen help_page(int page);  // page 1 holds the title box with the program's version
 std::string help_prompt(int page);
 // The three pages, each followed by its prompt, as a run without arguments writes them.
 Screen help_pages();

@@ -5,6 +5,7 @@
 
 #include "decisions/code_page_437.h"
 #include "decisions/screen_texts.h"
+#include "kovex_build.h"
 #include "support/screen_text.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 TEST(HelpPages, EachPageIsItsTextAndItsPromptHasNoLineEnd) {
     for (int page = 1; page <= 3; ++page) {
         SCOPED_TRACE(page);
-        EXPECT_TRUE(kt::screen_matches(help_page_text(page, "1.3.2"), kt::help_page(page)));
+        EXPECT_TRUE(kt::screen_matches(help_page_text(page, kVersionString), kt::help_page(page)));
         EXPECT_EQ(help_page_prompt(page), kt::help_prompt(page));
     }
 }
@@ -49,15 +50,15 @@ TEST(TitleBanner, ShowsTheVersionsOfTheRecord) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_TRUE(kt::screen_matches(title_banner_text(c.version, "1.3.2"),
+        EXPECT_TRUE(kt::screen_matches(title_banner_text(c.version, kVersionString),
                                        kt::title_banner(c.library_line, c.engine_line)));
     }
 }
 
 TEST(TitleBanner, BoxIsTheFirstPartOfHelpPageOne) {
-    std::string box = title_box_text("1.3.2");
-    EXPECT_EQ(help_page_text(1, "1.3.2").compare(0, box.size(), box), 0);
-    EXPECT_TRUE(kt::screen_matches(box, kt::title_box("1.3.2")));
+    std::string box = title_box_text(kVersionString);
+    EXPECT_EQ(help_page_text(1, kVersionString).compare(0, box.size(), box), 0);
+    EXPECT_TRUE(kt::screen_matches(box, kt::title_box(kVersionString)));
 }
 
 }  // namespace

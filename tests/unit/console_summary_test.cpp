@@ -8,6 +8,7 @@
 #include "decisions/code_page_437.h"
 #include "decisions/screen_texts.h"
 #include "stages/run_files.h"
+#include "kovex_build.h"
 #include "support/screen_text.h"
 
 namespace {
@@ -150,22 +151,23 @@ EngineVersion engine_version(uint8_t major, uint8_t minor) {
 
 TEST(EmulationHeader, ModeLinesAndTheVbrLineFeeds) {
     const std::string column_header = "    Frame          |  CPU time/estim | REAL time/estim | play/CPU |    ETA \n";
+    const std::string kVersion = kVersionString;
     struct Case {
         int mode_kind;
         int vbr_flag;
         uint32_t output_rate;
         uint8_t minor;
-        const char* version_line;
+        std::string version_line;
         const char* mode_line;
         const char* after;
     } cases[] = {
-        {kModeStereo, 0, 44100, 100, "LAME version 3.100 (KOVEX 1.3.2 - LAME Emulation MODE)\n",
+        {kModeStereo, 0, 44100, 100, "LAME version 3.100 (KOVEX " + kVersion + " - LAME Emulation MODE)\n",
          "Encoding as 44.100 kHz 128 kbps stereo MPEG-1 Layer III\n", ""},
-        {kModeMono, 0, 22050, 5, "LAME version 3.05 (KOVEX 1.3.2 - LAME Emulation MODE)\n",
+        {kModeMono, 0, 22050, 5, "LAME version 3.05 (KOVEX " + kVersion + " - LAME Emulation MODE)\n",
          "Encoding as 22.050 kHz 128 kbps single-ch MPEG-1 Layer III\n", ""},
-        {kModeJointStereo, 1, 48000, 99, "LAME version 3.99 (KOVEX 1.3.2 - LAME Emulation MODE)\n",
+        {kModeJointStereo, 1, 48000, 99, "LAME version 3.99 (KOVEX " + kVersion + " - LAME Emulation MODE)\n",
          "Encoding as 48.000 kHz 128 kbps j-stereo MPEG-1 Layer III\n", "\n\n\n\n\n\n\n\n\n\n\n\n\n\n"},
-        {kModeDualChannel, 0, 8000, 0, "LAME version 3.00 (KOVEX 1.3.2 - LAME Emulation MODE)\n",
+        {kModeDualChannel, 0, 8000, 0, "LAME version 3.00 (KOVEX " + kVersion + " - LAME Emulation MODE)\n",
          "Encoding as 8.000 kHz 128 kbps dual-ch MPEG-1 Layer III\n", ""},
     };
     for (const auto& c : cases) {
@@ -174,17 +176,18 @@ TEST(EmulationHeader, ModeLinesAndTheVbrLineFeeds) {
         s.bitrate = 128;
         s.mode_kind = c.mode_kind;
         s.vbr_flag = c.vbr_flag;
-        std::string expected = std::string(c.version_line) + "CPU features: UNKNOWN\nUsing KOVA Enhancements\n" +
+        std::string expected = c.version_line + "CPU features: UNKNOWN\nUsing KOVA Enhancements\n" +
                                "Encoding in.wav to out.mp3\n" + c.mode_line + column_header + c.after;
-        EXPECT_EQ(emulation_header_text(engine_version(3, c.minor), "1.3.2", "in.wav", "out.mp3", s, c.output_rate),
-                  expected);
+        EXPECT_EQ(
+            emulation_header_text(engine_version(3, c.minor), kVersionString, "in.wav", "out.mp3", s, c.output_rate),
+            expected);
     }
 }
 
 TEST(EmulationHeader, FileNamesAreDataNotFormats) {
     std::string name(254, 'n');
     name.replace(0, 5, "%s%n%");
-    std::string text = emulation_header_text(engine_version(3, 100), "1.3.2", name.c_str(), "b.mp3",
+    std::string text = emulation_header_text(engine_version(3, 100), kVersionString, name.c_str(), "b.mp3",
                                              default_settings(), 44100);
     EXPECT_NE(text.find("Encoding " + name + " to b.mp3\n"), std::string::npos);
 }

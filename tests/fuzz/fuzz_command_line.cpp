@@ -23,9 +23,14 @@ bool fits_field(const char* field) { return std::memchr(field, '\0', kFieldBytes
 
 // The switch arguments joined, whole or refused: never a switch cut short.
 std::unique_ptr<CommandText> check_command_text(int count, const char* const* arguments) {
+    // Only switch arguments are joined: never "-", a tag's text or an unknown switch's value.
+    const std::vector<WordKind> kinds = classify_words(count, arguments);
     std::string joined;
-    for (int i = 0; i < count; ++i)
-        if (is_switch_argument(arguments[i])) joined += arguments[i];
+    for (int i = 0; i < count; ++i) {
+        if (kinds[static_cast<std::size_t>(i)] != WordKind::switch_argument) continue;
+        FUZZ_CHECK(is_switch_argument(arguments[i]) && std::strcmp(arguments[i], kStandardStream) != 0);
+        joined += arguments[i];
+    }
 
     auto command_text = std::make_unique<CommandText>();
     std::memset(command_text.get(), 0x5A, sizeof *command_text);
@@ -39,22 +44,26 @@ std::unique_ptr<CommandText> check_command_text(int count, const char* const* ar
 
 void check_classification(int count, const char* const* arguments, const CommandText& command_text) {
     ArgumentChoice choice = classify_arguments(count, arguments);
-    bool all_switches = true;
-    for (int i = 0; i < count; ++i) all_switches = all_switches && is_switch_argument(arguments[i]);
+    const std::vector<WordKind> kinds = classify_words(count, arguments);
+    auto kind = [&](int i) { return kinds[static_cast<std::size_t>(i)]; };
+    bool any_name = false;
+    for (int i = 0; i < count; ++i) any_name = any_name || kind(i) == WordKind::file_name;
     switch (choice.outcome) {
         case NamingOutcome::named:
-            FUZZ_CHECK(!all_switches);
             FUZZ_CHECK(choice.input_index >= 0 && choice.input_index < count);
-            FUZZ_CHECK(choice.output_index == choice.input_index || choice.output_index == choice.input_index + 1);
-            FUZZ_CHECK(choice.output_index < count);
-            FUZZ_CHECK(!is_switch_argument(arguments[choice.input_index]));
-            FUZZ_CHECK(!is_switch_argument(arguments[choice.output_index]));
+            FUZZ_CHECK(choice.output_index >= choice.input_index && choice.output_index < count);
+            FUZZ_CHECK(kind(choice.input_index) == WordKind::file_name);
+            FUZZ_CHECK(kind(choice.output_index) == WordKind::file_name);
+            // The input is the first name; between it and the output stand only words naming nothing.
+            for (int i = 0; i < choice.input_index; ++i) FUZZ_CHECK(kind(i) != WordKind::file_name);
+            for (int i = choice.input_index + 1; i < choice.output_index; ++i)
+                FUZZ_CHECK(kind(i) != WordKind::file_name && kind(i) != WordKind::switch_argument);
             break;
         case NamingOutcome::refused_switch:
-            FUZZ_CHECK(count == 1 && all_switches);
+            FUZZ_CHECK(count == 1 && !any_name);
             break;
         case NamingOutcome::refused_switches:
-            FUZZ_CHECK(count >= 2 && all_switches);
+            FUZZ_CHECK(count >= 2 && !any_name);
             break;
         case NamingOutcome::name_too_long:
             FUZZ_CHECK(false && "classify_arguments does not judge lengths");
@@ -69,7 +78,7 @@ void check_classification(int count, const char* const* arguments, const Command
     FUZZ_CHECK(fits_field(names->input_name));
     FUZZ_CHECK(fits_field(names->output_name));
     FUZZ_CHECK(std::strcmp(names->input_name, arguments[choice.input_index]) == 0);
-    FUZZ_CHECK(ends_with_mp3(names->output_name));
+    FUZZ_CHECK(ends_with_mp3(names->output_name) || std::strcmp(names->output_name, kStandardStream) == 0);
 }
 
 // derive_output_name on its own, with a name of any length that fits the field.
@@ -81,11 +90,15 @@ void check_derivation(const char* name) {
     std::size_t expected = derived_output_length(name);
     derive_output_name(*field);
     FUZZ_CHECK(fits_field(*field));
-    if (expected <= kNameCapacity) {
+    if (std::strcmp(name, kStandardStream) == 0) {
+        FUZZ_CHECK(std::strcmp(*field, kStandardStream) == 0);  // standard output keeps its name
+    } else if (expected <= kNameCapacity) {
         FUZZ_CHECK(std::strlen(*field) == expected);
         FUZZ_CHECK(ends_with_mp3(*field));
-        // Only the extension changes: what comes before it stays.
+        // Only the extension changes: what comes before it stays, and no folder loses its name.
         FUZZ_CHECK(std::memcmp(*field, name, expected - 4) == 0);
+        const char* slash = std::strrchr(name, '/');
+        if (slash != nullptr) FUZZ_CHECK(expected - 4 > static_cast<std::size_t>(slash - name));
     } else {
         FUZZ_CHECK(std::strcmp(*field, name) == 0);
     }

@@ -64,7 +64,7 @@ for target in $targets; do
         -artifact_prefix="$fuzz_dir/artifacts/$target-" "$fuzz_dir/corpus/$target" \
         >"$fuzz_dir/$target.log" 2>&1; then
         tail -n 60 "$fuzz_dir/$target.log" >&2
-        echo "run_fuzz: $target: crash; the input is in $fuzz_dir/artifacts/ (keep it under $regressions/ once mended)" >&2
+        echo "run_fuzz: $target: crash; the input is in $fuzz_dir/artifacts/ (keep it under tests/fuzz/regressions/$target/ once mended)" >&2
         exit 1
     fi
     grep -E "^stat::number_of_executed_units|^#[0-9]+.*DONE" "$fuzz_dir/$target.log" | tail -2 | sed "s/^/run_fuzz: $target: /"

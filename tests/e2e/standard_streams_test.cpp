@@ -146,18 +146,30 @@ std::vector<PipedLayout> piped_layouts() {
         {"a mono file", {}, kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(1))), kt::riff_chunk("data", mono)}), mono},
         {"raw input: 44 bytes skipped by reading, the rest is sound", {"-r"}, kt::wav_file(pcm(2), stereo), stereo},
         {"raw headerless input under -mm", {"-r", "-mm"}, std::string(44, '\x01') + mono, mono},
+        {"raw input whose 44 bytes are a mono RIFF header: mono, as for the file by name", {"-r"},
+         kt::wav_file(pcm(1), mono), mono},
     };
 }
 
 TEST(StandardInput, EachLayoutGivesTheEngineItsSamplesReadForward) {
+    // The samples of the data chunk and nothing else, and the record of the same file by name.
     for (const PipedLayout& layout : piped_layouts()) {
         SCOPED_TRACE(layout.why);
         ProgramFolder folder(Engine::fake);
+        kt::write_file(folder.dir.file("in.wav"), layout.bytes);
         std::vector<std::string> args = layout.switches;
-        args.insert(args.end(), {"-GUI", "-", "out.mp3"});
-        RunResult result = run(folder, args, piped(layout.bytes, {{"FAKE_ENGINE_SAMPLES", folder.dir.file("samples.bin")}}));
+        args.insert(args.end(), {"-GUI", "in.wav", "named.mp3"});
+        ASSERT_EQ(run(folder, args, piped("", {{"FAKE_ENGINE_RECORD", folder.dir.file("named.bin")}})).status, 0);
+        args[args.size() - 2] = "-";
+        args.back() = "out.mp3";
+        RunResult result = run(folder, args,
+                               piped(layout.bytes, {{"FAKE_ENGINE_SAMPLES", folder.dir.file("samples.bin")},
+                                                    {"FAKE_ENGINE_RECORD", folder.dir.file("record.bin")}}));
         ASSERT_EQ(result.status, 0) << result.out << result.err;
         EXPECT_EQ(result.err, "");
+        const std::string record = kt::read_file(folder.dir.file("record.bin"));
+        const std::string named = kt::read_file(folder.dir.file("named.bin"));
+        EXPECT_TRUE(record == named) << kt::record_differences(record, named);
         const std::string received = kt::read_file(folder.dir.file("samples.bin"));
         const std::string expected = layout.samples.substr(0, layout.samples.size() / 2 * 2);
         EXPECT_EQ(received.size(), expected.size());

@@ -422,7 +422,7 @@ TEST(StandardOutput, RefusedRunWritesNothingToIt) {
     }
 }
 
-TEST(StandardOutput, RedirectedFileGetsTheLameTagAndABareOneNone) {
+TEST(StandardOutput, LameTagOnlyInARegularFileTheMp3Begins) {
     // A regular file that the MP3 begins is rewritten with its LAME tag, byte
     // for byte the file given by name; a pipe is not, and neither is a file the
     // MP3 does not begin: what stood there before is kept, and the run succeeds.

@@ -96,12 +96,31 @@ void exec_launch(Launch& launch) {
     _exit(127);
 }
 
+// Standard output on a file, opened as a shell's redirect opens it.
+static int open_redirect(const std::string& path, Redirect redirect) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    if (redirect == Redirect::truncate) flags |= O_TRUNC;
+    if (redirect == Redirect::append) flags |= O_APPEND;
+    if (redirect == Redirect::read_write) flags = O_RDWR | O_CREAT | O_CLOEXEC;
+    int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) throw std::runtime_error("cannot open " + path);
+    if (redirect == Redirect::after_bytes) lseek(fd, 0, SEEK_END);
+    return fd;
+}
+
 Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
     int out_pipe[2];
     int err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+    int in_pipe[2] = {-1, -1};
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (options.stdin_bytes && pipe2(in_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     if (options.pipe_size != 0) fcntl(out_pipe[1], F_SETPIPE_SZ, options.pipe_size);
+    const int in_fd = options.stdin_bytes    ? in_pipe[0]
+                      : !options.stdin_file.empty() ? open(options.stdin_file.c_str(), O_RDONLY | O_CLOEXEC)
+                                                    : open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in_fd < 0) throw std::runtime_error("cannot open standard input");
+    const int out_fd = options.stdout_file.empty() ? out_pipe[1] : open_redirect(options.stdout_file, options.stdout_redirect);
 
     Launch launch = prepare_launch(program, args, options.env, options.cwd);
 
@@ -109,15 +128,11 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
         setsid();
-        int null_in = open("/dev/null", O_RDONLY);
-        dup2(null_in, 0);
-        dup2(out_pipe[1], 1);
+        // dup2 clears close-on-exec on the three; every other descriptor goes at exec,
+        // so one closed below is truly closed.
+        dup2(in_fd, 0);
+        dup2(out_fd, 1);
         dup2(err_pipe[1], 2);
-        close(out_pipe[0]);
-        close(err_pipe[0]);
-        // No second copy of the three is left open, so one closed below is truly closed.
-        for (int spare : {null_in, out_pipe[1], err_pipe[1]})
-            if (spare > 2) close(spare);
         for (int fd : options.closed_descriptors) close(fd);
         if (options.as_unprivileged_user && geteuid() == 0) {
             // Permission bits bind only an ordinary user; root reads everything.
@@ -131,7 +146,16 @@ Spawned spawn_program(const std::string& program, const std::vector<std::string>
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
-    return {child, out_pipe[0], err_pipe[0]};
+    close(in_fd);
+    if (out_fd != out_pipe[1]) close(out_fd);
+    Spawned spawned{child, out_pipe[0], err_pipe[0], -1, {}};
+    if (options.stdin_bytes) {
+        // Written as the program reads, never blocking the reading of its output.
+        fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
+        spawned.in = in_pipe[1];
+        spawned.in_bytes = *options.stdin_bytes;
+    }
+    return spawned;
 }
 
 RunResult finish_program(const Spawned& spawned, double timeout_seconds) {
@@ -142,18 +166,47 @@ RunResult finish_program(const Spawned& spawned, double timeout_seconds) {
     RunResult result;
     bool out_open = true;
     bool err_open = true;
+    int in_fd = spawned.in;
+    std::size_t fed = 0;
+    // A program that stops reading its input must not end the test with SIGPIPE:
+    // held back while feeding, and taken away unhandled afterwards.
+    sigset_t pipe_signal;
+    sigset_t previous_mask;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    if (in_fd >= 0) sigprocmask(SIG_BLOCK, &pipe_signal, &previous_mask);
     auto deadline = std::chrono::steady_clock::now() +
                     std::chrono::milliseconds(static_cast<long>(timeout_seconds * 1000));
     bool killed = false;
     while (out_open || err_open) {
-        pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-        poll(fds, 2, 100);
+        if (in_fd >= 0 && fed == spawned.in_bytes.size()) {
+            close(in_fd);
+            in_fd = -1;
+        }
+        pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
+        poll(fds, in_fd >= 0 ? 3 : 2, 100);
         if (out_open && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) drain(out_fd, result.out, out_open);
         if (err_open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) drain(err_fd, result.err, err_open);
+        if (in_fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            ssize_t wrote = write(in_fd, spawned.in_bytes.data() + fed, spawned.in_bytes.size() - fed);
+            if (wrote > 0) {
+                fed += static_cast<std::size_t>(wrote);
+            } else if (errno != EAGAIN && errno != EINTR) {
+                close(in_fd);  // the program closed its end
+                in_fd = -1;
+            }
+        }
         if (!killed && std::chrono::steady_clock::now() > deadline) {
             kill(child, SIGKILL);
             killed = true;
         }
+    }
+    if (in_fd >= 0) close(in_fd);
+    if (spawned.in >= 0) {
+        const timespec no_wait{0, 0};
+        while (sigtimedwait(&pipe_signal, nullptr, &no_wait) == SIGPIPE) {
+        }
+        sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
     }
     close(out_fd);
     close(err_fd);

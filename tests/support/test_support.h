@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,14 @@ struct RunResult {
     std::string err;
 };
 
+// How a shell opens a file as standard output.
+enum class Redirect {
+    truncate,     // > file
+    append,       // >> file
+    read_write,   // 1<> file: neither truncated nor appended to
+    after_bytes,  // { printf abc; kovex ...; } > file: the program writes after what the file holds
+};
+
 struct RunOptions {
     std::string cwd;                                        // default: the program's folder
     std::vector<std::pair<std::string, std::string>> env;  // added to a clean environment
@@ -50,6 +59,12 @@ struct RunOptions {
     bool as_unprivileged_user = false;                      // run as "nobody" when started as root
     int pipe_size = 0;                                      // bytes the output pipe holds; 0 for the default
     std::vector<int> closed_descriptors;                    // of 0, 1 and 2: closed when the program starts
+    // Standard input is /dev/null unless one of these says what it is.
+    std::optional<std::string> stdin_bytes;                 // a pipe that carries these bytes, then ends
+    std::string stdin_file;                                 // this file, as `< file` opens it
+    // Standard output is a pipe read into RunResult::out unless this names a file.
+    std::string stdout_file;
+    Redirect stdout_redirect = Redirect::truncate;          // how stdout_file is opened
 };
 
 // How every test starts a program: its arguments, a clean environment with the
@@ -68,15 +83,17 @@ Launch prepare_launch(const std::string& program, const std::vector<std::string>
 // A program started in a session of its own, its output and errors on pipes.
 struct Spawned {
     int pid;
-    int out;  // read end of standard output
-    int err;  // read end of standard error
+    int out;                 // read end of standard output
+    int err;                 // read end of standard error
+    int in = -1;             // write end of standard input when it is a pipe, fed by finish_program
+    std::string in_bytes;    // what finish_program writes into it before closing it
 };
 
 Spawned spawn_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {});
 
-// Reads a spawned program's output and errors until it ends, and collects its status;
-// kills it after `timeout_seconds`.
+// Feeds a spawned program's standard input pipe, reads its output and errors
+// until it ends, and collects its status; kills it after `timeout_seconds`.
 RunResult finish_program(const Spawned& spawned, double timeout_seconds = 60);
 
 // Runs `program` with `args` in a new session (no controlling terminal).

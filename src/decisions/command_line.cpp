@@ -301,7 +301,11 @@ NamingOutcome decide_command_line(int count, const char* const* arguments, RunRe
     const ArgumentChoice choice = choose_names(kinds, count);
     const NamingOutcome outcome = accept_names(choice, arguments, command_text, request.names);
     request.switches = read_switches(command_text);
-    request.argument_count = count + 1;
+    // Unknown switches, tag switches and their values change nothing, so they
+    // do not count either where the rules ask how many arguments were given.
+    request.argument_count = 1;
+    for (WordKind kind : kinds)
+        if (kind == WordKind::switch_argument || kind == WordKind::file_name) ++request.argument_count;
 
     request.tags = TagFields{};
     request.unknown_switches.clear();

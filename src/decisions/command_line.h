@@ -68,7 +68,7 @@ struct RunRequest {
     FileNames names;
     Switches switches;
     TagFields tags;
-    int argument_count;  // the program's own path counts as one
+    int argument_count;  // the switch arguments and file names; the program's own path counts as one
     std::vector<const char*> unknown_switches;  // each once, in the order given
     bool input_is_standard_input;
     bool mp3_to_standard_output;  // then every screen text goes to standard error

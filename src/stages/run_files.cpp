@@ -44,6 +44,8 @@ void give_standard_output_to_the_mp3(RunFiles& files) {
     std::fflush(stdout);
     files.mp3_standard_output = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
     dup2(STDERR_FILENO, STDOUT_FILENO);
+    // Unbuffered like standard error, so that both keep their order there.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
 bool open_input_file(const FileNames& names, RunFiles& files) {
@@ -87,8 +89,11 @@ bool open_output_file(const FileNames& names, RunFiles& files) {
         std::fprintf(stderr, " Error creating file %s", names.output_name);
         return false;
     }
-    // Standard output redirected to a file holds a whole MP3 only when it begins there.
-    files.output_rewritable = S_ISREG(info.st_mode) && (!standard_output || lseek(descriptor, 0, SEEK_CUR) == 0);
+    // Standard output redirected to a file holds a whole MP3 only when it begins
+    // there: not after what the file held (">>" onto a file that is not empty).
+    const bool appending = (fcntl(descriptor, F_GETFL) & O_APPEND) != 0 && info.st_size != 0;
+    files.output_rewritable = S_ISREG(info.st_mode) &&
+                              (!standard_output || (lseek(descriptor, 0, SEEK_CUR) == 0 && !appending));
     files.output_lock = -1;
     if (files.output_rewritable) {
         // flock, not fcntl locks: those would end when the engine closes its

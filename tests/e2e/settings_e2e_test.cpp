@@ -106,8 +106,8 @@ TEST(SettingsEndToEnd, TheEngineReceivesTheResolvedRecord) {
              c.input_rate = 32000;
              c.output_rate = 22050;
          }},
-        {"-private is the output name, which holds no switch: neither CRC nor private", {"in.wav", "-private"},
-         wav(2, 44100), [](EngineConfig&) {}},
+        {"-private is an unknown switch: neither CRC nor private, and no second argument", {"in.wav", "-private"},
+         wav(2, 44100), [](EngineConfig& c) { c.vbr_quality = 0; }},
         {"raw input without a RIFF header: -s gives the rate, the modes the channels, whatever byte 22 holds",
          {"-r", "-s32000", "in.wav", "out.mp3"},
          // not a WAV at all: byte 20 is 0, byte 22 is 1

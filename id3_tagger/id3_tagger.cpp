@@ -23,7 +23,29 @@ const struct {
     {"TDRC", &Id3TagFields::year},  {"TRCK", &Id3TagFields::track},  {"TCON", &Id3TagFields::genre},
 };
 
-TagLib::String text_of(const char* utf8) { return TagLib::String(utf8, TagLib::String::UTF8); }
+// Whether `text` is well-formed UTF-8: no stray continuation byte, no
+// sequence cut short, no overlong two-byte form.
+bool is_utf8(const unsigned char* text) {
+    while (*text != 0) {
+        unsigned char lead = *text++;
+        int following = lead < 0x80             ? 0
+                        : (lead & 0xE0) == 0xC0 ? 1
+                        : (lead & 0xF0) == 0xE0 ? 2
+                        : (lead & 0xF8) == 0xF0 ? 3
+                                                : -1;
+        if (following < 0 || (following == 1 && lead < 0xC2)) return false;
+        for (; following > 0; --following)
+            if ((*text++ & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
+
+// The command line's text is UTF-8 on today's systems; text that is not is
+// taken as Latin-1, byte for byte, rather than lost.
+TagLib::String text_of(const char* bytes) {
+    bool utf8 = is_utf8(reinterpret_cast<const unsigned char*>(bytes));
+    return TagLib::String(bytes, utf8 ? TagLib::String::UTF8 : TagLib::String::Latin1);
+}
 
 // Plain ASCII stays Latin-1, as LAME writes it; anything else is UTF-16.
 TagLib::String::Type encoding_of(const TagLib::String& text) {

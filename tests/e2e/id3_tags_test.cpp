@@ -143,6 +143,14 @@ TEST(Id3Tags, TagTextNeverCountsForSwitchesOrNames) {
               "ID3v2.3\nCOMM::eng\t-\nTALB\t-GUI\nTCON\tin.wav\nTIT2\t-mm\nTPE1\t-b128\n");
 }
 
+TEST(Id3Tags, TextThatIsNotUtf8IsTakenAsLatin1) {
+    // A terminal in a Latin-1 locale hands over "été" as three bytes; it must not be lost.
+    Folder f;
+    RunResult result = kt::run_program(f.folder.program, {"-GUI", "--tt", "\xE9t\xE9", "in.wav", "out.mp3"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(tags_read_back(f.folder, f.folder.dir.file("out.mp3")), "ID3v2.3\nTIT2\tété\n");
+}
+
 TEST(Id3Tags, NoTagSwitchNoTag) {
     // Without a tag's text, the file is the untagged one, byte for byte.
     Folder f;

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         return -1;
     ProgressDisplay display = progress_display_for(settings, probe.input_size);
     if (!encode_samples(engine.api, config, files.input, files.output, sample_layout_of(probe, settings),
-                        {show_progress, &display}))
+                        !files.output_rewritable, {show_progress, &display}))
         return -1;
     if (!close_run_files(files)) return -1;
     // A pipe or a device has no VBR header to write; the tag follows the LAME tag.

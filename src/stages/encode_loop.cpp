@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "decisions/mpeg_frame.h"
 #include "decisions/screen_texts.h"
 
 namespace {
@@ -14,6 +15,7 @@ struct EncodeStream {
     uint32_t output_buffer_size = 0;
     int16_t* sample_buffer = nullptr;
     uint8_t* encoded_buffer = nullptr;
+    bool placeholder_pending = false;  // the engine's first frame is still to be left out
 };
 
 // The loop allocated the buffers, so it frees them, also when it fails.
@@ -25,15 +27,23 @@ bool release_buffers(EncodeStream& stream, bool outcome) {
     return outcome;
 }
 
-bool write_bytes(std::FILE* output, const uint8_t* bytes, uint32_t count) {
+bool write_bytes(EncodeStream& stream, std::FILE* output, const uint8_t* bytes, uint32_t count) {
+    if (stream.placeholder_pending && count != 0) {
+        // The reserved frame comes first in the engine's first bytes, whole.
+        stream.placeholder_pending = false;
+        const std::size_t placeholder = vbr_placeholder_length(bytes, count);
+        bytes += placeholder;
+        count -= static_cast<uint32_t>(placeholder);
+    }
     return count == 0 || std::fwrite(bytes, 1, count, output) == count;
 }
 
 }  // namespace
 
 bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* input, std::FILE* output,
-                    const SampleLayout& layout, ProgressReport progress) {
+                    const SampleLayout& layout, bool drop_vbr_placeholder, ProgressReport progress) {
     EncodeStream stream;
+    stream.placeholder_pending = drop_vbr_placeholder;
     EngineResult result =
         engine.init_stream(&config, &stream.samples_per_chunk, &stream.output_buffer_size, &stream.handle);
     if (result != 0) {
@@ -85,7 +95,7 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
                 return release_buffers(stream, false);
             }
         }
-        if (!write_bytes(output, stream.encoded_buffer, encoded_bytes)) {
+        if (!write_bytes(stream, output, stream.encoded_buffer, encoded_bytes)) {
             std::fputs("  There was a write error, check diskspace.", stderr);
             return release_buffers(stream, false);
         }
@@ -99,7 +109,7 @@ bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* in
         std::fprintf(stderr, "  Exit Stream failed (%lu)", static_cast<unsigned long>(result));
         return release_buffers(stream, false);
     }
-    if (!write_bytes(output, stream.encoded_buffer, encoded_bytes)) {
+    if (!write_bytes(stream, output, stream.encoded_buffer, encoded_bytes)) {
         std::fputs(kOutputWriteError, stderr);
         return release_buffers(stream, false);
     }

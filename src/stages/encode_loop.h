@@ -16,6 +16,8 @@ struct ProgressReport {
 // Opens the stream, encodes the samples chunk by chunk (mixed down or doubled
 // when the file's channels differ from the mode's), flushes, writes what the
 // engine returns, closes the stream and frees its buffers. The files stay
-// open. On a failure it prints its message and returns false.
+// open. An output that will get no VBR header (a pipe) gets no room for one
+// either: `drop_vbr_placeholder` leaves out the frame the engine reserves for
+// it. On a failure it prints its message and returns false.
 bool encode_samples(const EngineApi& engine, EngineConfig& config, std::FILE* input, std::FILE* output,
-                    const SampleLayout& layout, ProgressReport progress);
+                    const SampleLayout& layout, bool drop_vbr_placeholder, ProgressReport progress);

@@ -23,12 +23,6 @@ using kt::RunResult;
 // Not a whole number of MP3 frames, so the flush and the padding matter.
 constexpr uint32_t kFrames = 66666;
 
-kt::WavFormat pcm(uint16_t channels) {
-    kt::WavFormat format;
-    format.channels = channels;
-    return format;
-}
-
 std::vector<int16_t> values_of(const std::string& bytes) {
     std::vector<int16_t> values(bytes.size() / 2);
     std::memcpy(values.data(), bytes.data(), values.size() * 2);
@@ -79,7 +73,7 @@ std::string record_with(int32_t mode, uint32_t bitrate) {
 
 TEST(ChannelConversion, StereoFileUnderMonoReachesTheEngineAsTheRoundedMean) {
     const std::string stereo = kt::music_samples(kFrames, 2, 44100);
-    FakeRun run = run_fake("in.wav", kt::wav_file(pcm(2), stereo), {"-mm", "in.wav", "out.mp3"});
+    FakeRun run = run_fake("in.wav", kt::wav_file(kt::pcm_format(2), stereo), {"-mm", "in.wav", "out.mp3"});
     ASSERT_EQ(run.result.status, 0) << run.result.out << run.result.err;
     EXPECT_TRUE(run.record == record_with(kEngineModeMono, 96))
         << "a mono stream at the mono default:" << kt::record_differences(run.record, record_with(kEngineModeMono, 96));
@@ -99,7 +93,7 @@ TEST(ChannelConversion, StereoFileUnderMonoReachesTheEngineAsTheRoundedMean) {
 
 TEST(ChannelConversion, StereoFileUnderMonoSoundsLikeTheLameEncodersMono) {
     ProgramFolder folder(Engine::real);
-    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(pcm(2), kt::music_samples(kFrames, 2, 44100)));
+    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(kt::pcm_format(2), kt::music_samples(kFrames, 2, 44100)));
     RunResult result = kt::run_program(folder.program, {"-mm", "in.wav", "out.mp3"});
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     ASSERT_EQ(kt::shell("cd " + folder.dir.path() + " && lame --quiet -m m -b 96 --noreplaygain in.wav peer.mp3"), 0);
@@ -125,14 +119,14 @@ struct TwoChannelMode {
 void check_mono_under(const TwoChannelMode& mode, const std::vector<int16_t>& mono) {
     std::vector<int16_t> doubled;
     for (int16_t value : mono) doubled.insert(doubled.end(), {value, value});
-    FakeRun run = run_fake("in.wav", kt::wav_file(pcm(1), bytes_of(mono)), {mode.mode_switch, "in.wav", "out.mp3"});
+    FakeRun run = run_fake("in.wav", kt::wav_file(kt::pcm_format(1), bytes_of(mono)), {mode.mode_switch, "in.wav", "out.mp3"});
     ASSERT_EQ(run.result.status, 0) << run.result.out << run.result.err;
     EXPECT_TRUE(run.record == record_with(mode.engine_mode, 192))
         << kt::record_differences(run.record, record_with(mode.engine_mode, 192));
     EXPECT_TRUE(run.received == doubled) << "each sample to both channels";
 
     ProgramFolder folder(Engine::real);
-    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(pcm(1), bytes_of(mono)));
+    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(kt::pcm_format(1), bytes_of(mono)));
     RunResult result = kt::run_program(folder.program, {mode.mode_switch, "in.wav", "out.mp3"});
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     kt::DecodedAudio audio = kt::decode_mp3(folder.dir.file("out.mp3"));
@@ -152,7 +146,7 @@ void check_mono_under(const TwoChannelMode& mode, const std::vector<int16_t>& mo
     EXPECT_GE(snr_db(left, mono), 20.0) << "far from the mono input";
 
     // The engine received a stereo file of equal channels: LAME's bytes for that file.
-    kt::write_file(folder.dir.file("doubled.wav"), kt::wav_file(pcm(2), bytes_of(doubled)));
+    kt::write_file(folder.dir.file("doubled.wav"), kt::wav_file(kt::pcm_format(2), bytes_of(doubled)));
     ASSERT_EQ(kt::shell("cd " + folder.dir.path() + " && lame --quiet -m " + mode.lame_mode +
                         " -b 192 --noreplaygain doubled.wav peer.mp3"),
               0);

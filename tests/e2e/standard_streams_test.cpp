@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/screen_text.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,12 +26,6 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 constexpr int kFailure = 255;            // -1 as the system reports it
 constexpr std::size_t kChunkBytes = 4608;  // the fake engine's chunk of 2304 values
 const char kNotPcm[] = "  Input file, is not Uncompressed PCM, or WAV header is corrupt.\n";
-
-WavFormat pcm(uint16_t channels) {
-    WavFormat format;
-    format.channels = channels;
-    return format;
-}
 
 // What the fake engine writes for `chunks` chunks and the flush.
 std::string fake_mp3(std::size_t chunks) {
@@ -52,11 +47,6 @@ RunOptions piped(const std::string& bytes, const Env& env = {}) {
     return options;
 }
 
-// The clock's fields, which may tick between two runs.
-std::string without_times(const std::string& screen) {
-    static const std::regex kTime(R"(\d+:\d\d)");
-    return std::regex_replace(screen, kTime, "m:ss");
-}
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     std::size_t at = text.find(from);
@@ -91,18 +81,6 @@ ScreenParts parts_of(const std::string& out) {
     return parts;
 }
 
-// Where two screens part: the line (up to a carriage return or line feed) at the first difference.
-std::string first_difference(const std::string& got, const std::string& want) {
-    std::size_t at = 0;
-    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-    std::size_t start = at;
-    while (start > 0 && got[start - 1] != '\n' && got[start - 1] != '\r') --start;
-    auto line = [start](const std::string& text) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    };
-    return "at byte " + std::to_string(at) + ": got \"" + line(got) + "\", want \"" + line(want) + "\"";
-}
 
 // ---------------------------------------------------------------- standard input
 
@@ -116,7 +94,7 @@ struct PipedLayout {
 std::vector<PipedLayout> piped_layouts() {
     const std::string stereo = counting_samples(2 * 11000);
     const std::string mono = counting_samples(11000);
-    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(pcm(2)));
+    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2)));
     const std::string ffmpeg_info = kt::riff_chunk("LIST", "INFO" + kt::riff_chunk("ISFT", std::string("Lavf58.76.100\0", 14)));
     const std::string tags = kt::riff_chunk("LIST", "INFO" + kt::riff_chunk("INAM", std::string("Song\0", 5))) +
                              kt::riff_chunk("id3 ", std::string("ID3\x03\x00\x00\x00\x00\x00\x00", 10));
@@ -125,7 +103,7 @@ std::vector<PipedLayout> piped_layouts() {
     ffmpeg_pipe.replace(4, 4, "\xFF\xFF\xFF\xFF");
     const std::string cut_short = kt::riff_wave({fmt, kt::riff_chunk_stating("data", 4 * 100000, stereo)});
     return {
-        {"the canonical 44-byte header", {}, kt::wav_file(pcm(2), stereo), stereo},
+        {"the canonical 44-byte header", {}, kt::wav_file(kt::pcm_format(2), stereo), stereo},
         {"ffmpeg's LIST chunk between fmt and data, read past", {}, kt::riff_wave({fmt, ffmpeg_info, kt::riff_chunk("data", stereo)}),
          stereo},
         {"JUNK before fmt and fact before data, read past", {},
@@ -137,7 +115,7 @@ std::vector<PipedLayout> piped_layouts() {
         {"a chunk of 100,000 bytes before the data, more than any one read", {},
          kt::riff_wave({kt::riff_chunk("bext", std::string(100000, '\x02')), fmt, kt::riff_chunk("data", stereo)}), stereo},
         {"an extensible fmt chunk of 40 bytes", {},
-         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2), kt::FmtForm::extensible)), kt::riff_chunk("data", stereo)}),
+         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2), kt::FmtForm::extensible)), kt::riff_chunk("data", stereo)}),
          stereo},
         {"LIST and id3 chunks after the stated samples are not sound", {},
          kt::riff_wave({fmt, kt::riff_chunk("data", stereo), tags}), stereo},
@@ -147,11 +125,11 @@ std::vector<PipedLayout> piped_layouts() {
         {"a data length of 0 says nothing either: to the pipe's end", {},
          kt::riff_wave({fmt, kt::riff_chunk_stating("data", 0, stereo)}), stereo},
         {"a pipe that ends before its stated length ends the samples there", {}, cut_short, stereo},
-        {"a mono file", {}, kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(1))), kt::riff_chunk("data", mono)}), mono},
-        {"raw input: 44 bytes skipped by reading, the rest is sound", {"-r"}, kt::wav_file(pcm(2), stereo), stereo},
+        {"a mono file", {}, kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(1))), kt::riff_chunk("data", mono)}), mono},
+        {"raw input: 44 bytes skipped by reading, the rest is sound", {"-r"}, kt::wav_file(kt::pcm_format(2), stereo), stereo},
         {"raw headerless input under -mm", {"-r", "-mm"}, std::string(44, '\x01') + mono, mono},
         {"raw input whose 44 bytes are a mono RIFF header: mono, as for the file by name", {"-r"},
-         kt::wav_file(pcm(1), mono), mono},
+         kt::wav_file(kt::pcm_format(1), mono), mono},
     };
 }
 
@@ -187,7 +165,7 @@ TEST(StandardInput, RedirectedFileIsReadAsAFile) {
     // before fmt is found as in a file given by name, and the screen is that file's.
     ProgramFolder folder(Engine::fake);
     const std::string samples = counting_samples(2 * 11000);
-    const std::string input = kt::riff_wave({kt::riff_chunk("data", samples), kt::riff_chunk("fmt ", kt::fmt_body(pcm(2)))});
+    const std::string input = kt::riff_wave({kt::riff_chunk("data", samples), kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2)))});
     kt::write_file(folder.dir.file("in.wav"), input);
     RunOptions options;
     options.stdin_file = folder.dir.file("in.wav");
@@ -197,8 +175,8 @@ TEST(StandardInput, RedirectedFileIsReadAsAFile) {
     EXPECT_TRUE(kt::read_file(folder.dir.file("samples.bin")) == samples);
     RunResult named = run(folder, {"-GUI", "in.wav", "named.mp3"});
     ASSERT_EQ(named.status, 0);
-    EXPECT_EQ(without_times(redirected.out),
-              without_times(replaced(named.out, "Encoding in.wav to named.mp3", "Encoding - to out.mp3")));
+    EXPECT_EQ(kt::without_times(redirected.out),
+              kt::without_times(replaced(named.out, "Encoding in.wav to named.mp3", "Encoding - to out.mp3")));
 }
 
 TEST(StandardInput, FormatAfterTheSamplesOnAPipeIsRefusedAsNotPcm) {
@@ -208,7 +186,7 @@ TEST(StandardInput, FormatAfterTheSamplesOnAPipeIsRefusedAsNotPcm) {
         ProgramFolder folder(Engine::fake);
         if (output_existed) kt::write_file(folder.dir.file("out.mp3"), "an earlier run's MP3");
         const std::string input = kt::riff_wave({kt::riff_chunk("data", counting_samples(4000)),
-                                                 kt::riff_chunk("fmt ", kt::fmt_body(pcm(2)))});
+                                                 kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2)))});
         RunResult result = run(folder, {"-GUI", "-", "out.mp3"}, piped(input));
         EXPECT_EQ(result.status, kFailure);
         EXPECT_EQ(result.out, kNotPcm);
@@ -228,12 +206,12 @@ std::string style_name(const std::vector<std::string>& style) { return style.emp
 TEST(StandardInput, KnownLengthGivesTheScreenOfTheFileByName) {
     // Eleven chunks: progress, bar and estimate count the stated length.
     const std::string samples = counting_samples(2 * 11793);
-    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(pcm(2)));
+    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2)));
     const struct {
         const char* why;
         std::string bytes;
     } cases[] = {
-        {"the canonical header", kt::wav_file(pcm(2), samples)},
+        {"the canonical header", kt::wav_file(kt::pcm_format(2), samples)},
         {"a LIST chunk before the data and tags after it", kt::riff_wave({fmt, kt::riff_chunk("LIST", "INFO"),
                                                                           kt::riff_chunk("data", samples),
                                                                           kt::riff_chunk("id3 ", std::string(10, '\0'))})},
@@ -250,9 +228,9 @@ TEST(StandardInput, KnownLengthGivesTheScreenOfTheFileByName) {
             RunResult by_name = run(folder, args);
             ASSERT_EQ(from_pipe.status, 0) << from_pipe.err;
             ASSERT_EQ(by_name.status, 0) << by_name.err;
-            const std::string got = without_times(from_pipe.out);
-            const std::string want = without_times(replaced(by_name.out, "Encoding in.wav to", "Encoding - to"));
-            EXPECT_TRUE(got == want) << first_difference(got, want);
+            const std::string got = kt::without_times(from_pipe.out);
+            const std::string want = kt::without_times(replaced(by_name.out, "Encoding in.wav to", "Encoding - to"));
+            EXPECT_TRUE(got == want) << kt::first_screen_difference(got, want);
             EXPECT_EQ(parts_of(got).progress.size(), 11u);
         }
     }
@@ -269,7 +247,7 @@ TEST(StandardInput, UnknownLengthLeavesOutOnlyWhatNeedsTheSize) {
     // 47,172 bytes of samples: 0.05 "Mb" of 1,048,024 bytes, but 0.04 MiB, in eleven chunks.
     const std::string samples = counting_samples(2 * 11793);
     ASSERT_EQ(samples.size(), 47172u);
-    std::string ffmpeg_pipe = kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2))),
+    std::string ffmpeg_pipe = kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2))),
                                              kt::riff_chunk_stating("data", 0xFFFFFFFF, samples)});
     ffmpeg_pipe.replace(4, 4, "\xFF\xFF\xFF\xFF");
     const struct {
@@ -278,7 +256,7 @@ TEST(StandardInput, UnknownLengthLeavesOutOnlyWhatNeedsTheSize) {
         std::string bytes;     // on the pipe
         std::string by_name;   // the file whose screen it is, but for the size
     } cases[] = {
-        {"ffmpeg into a pipe", {}, ffmpeg_pipe, kt::wav_file(pcm(2), samples)},
+        {"ffmpeg into a pipe", {}, ffmpeg_pipe, kt::wav_file(kt::pcm_format(2), samples)},
         {"raw input on a pipe", {"-r"}, std::string(44, '\0') + samples, std::string(44, '\0') + samples},
     };
     for (const auto& c : cases) {
@@ -296,12 +274,12 @@ TEST(StandardInput, UnknownLengthLeavesOutOnlyWhatNeedsTheSize) {
             ASSERT_EQ(by_name.status, 0) << by_name.err;
 
             // The file's screen, its estimate line gone as for VBR and every progress line the unsized one.
-            ScreenParts want = parts_of(without_times(replaced(by_name.out, "Encoding in.wav to", "Encoding - to")));
+            ScreenParts want = parts_of(kt::without_times(replaced(by_name.out, "Encoding in.wav to", "Encoding - to")));
             want.before = std::regex_replace(want.before, std::regex(R"(  Estimated Output Size = [0-9.]+Mb\n)"), "\n");
             for (std::size_t i = 0; i < want.progress.size(); ++i)
                 want.progress[i] = unsized_line(std::min((i + 1) * kChunkBytes, samples.size()));
-            ScreenParts got = parts_of(without_times(from_pipe.out));
-            EXPECT_TRUE(got.before == want.before) << first_difference(got.before, want.before);
+            ScreenParts got = parts_of(kt::without_times(from_pipe.out));
+            EXPECT_TRUE(got.before == want.before) << kt::first_screen_difference(got.before, want.before);
             ASSERT_EQ(got.progress.size(), 11u);
             EXPECT_EQ(got.progress, want.progress);
             EXPECT_EQ(got.progress.back(), "  0.05Mb read... Elapsed m:ss\r");
@@ -315,8 +293,8 @@ TEST(StandardInput, RealEngineWritesTheBytesOfTheFileByName) {
     // 1.5 seconds, not a whole number of MP3 frames, so the flush and the padding matter.
     const uint32_t frames = 66666;
     const std::string stereo = kt::music_samples(frames, 2, 44100);
-    const std::string canonical = kt::wav_file(pcm(2), stereo);
-    std::string ffmpeg_pipe = kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2))),
+    const std::string canonical = kt::wav_file(kt::pcm_format(2), stereo);
+    std::string ffmpeg_pipe = kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2))),
                                              kt::riff_chunk_stating("data", 0xFFFFFFFF, stereo)});
     ffmpeg_pipe.replace(4, 4, "\xFF\xFF\xFF\xFF");
     const struct {
@@ -356,7 +334,7 @@ TEST(StandardInput, RealEngineWritesTheBytesOfTheFileByName) {
 TEST(StandardOutput, CarriesTheMp3AloneAndTheScreenGoesToStandardError) {
     // Every screen text, the unknown switch's line first, on standard error as it
     // would stand on standard output; standard output holds the engine's bytes only.
-    const std::string wav = kt::wav_file(pcm(2), counting_samples(2 * 11000));
+    const std::string wav = kt::wav_file(kt::pcm_format(2), counting_samples(2 * 11000));
     for (bool input_piped : {false, true}) {
         for (const std::vector<std::string>& style : kStyles) {
             SCOPED_TRACE(std::string(input_piped ? "- -, " : "in.wav -, ") + style_name(style));
@@ -372,11 +350,11 @@ TEST(StandardOutput, CarriesTheMp3AloneAndTheScreenGoesToStandardError) {
             ASSERT_EQ(to_file.status, 0) << to_file.err;
             ASSERT_EQ(to_file.err, "  Ignoring unknown switch --nohist\n");
             EXPECT_TRUE(to_stdout.out == fake_mp3(10)) << "screen text among the MP3's bytes";
-            const std::string got = without_times(to_stdout.err);
-            const std::string want = without_times(
+            const std::string got = kt::without_times(to_stdout.err);
+            const std::string want = kt::without_times(
                 to_file.err + replaced(to_file.out, "Encoding in.wav to out.mp3",
                                        input_piped ? "Encoding - to -" : "Encoding in.wav to -"));
-            EXPECT_TRUE(got == want) << first_difference(got, want);
+            EXPECT_TRUE(got == want) << kt::first_screen_difference(got, want);
             EXPECT_FALSE(kt::file_exists(folder.dir.file("-"))) << "a file named -";
         }
     }
@@ -401,7 +379,7 @@ TEST(StandardOutput, RefusedRunWritesNothingToIt) {
         {"an empty pipe as the input", Engine::fake, {"-GUI", "-", "-"}, ""},
         {"a name longer than 254 characters", Engine::none, {std::string(255, 'a'), "-"}, ""},
         {"switches beyond 299 characters", Engine::none, too_many_switches, ""},
-        {"no engine", Engine::none, {"-GUI", "in.wav", "-"}, kt::wav_file(pcm(2), "")},
+        {"no engine", Engine::none, {"-GUI", "in.wav", "-"}, kt::wav_file(kt::pcm_format(2), "")},
         {"an input that is not there, -GUI", Engine::fake, {"-GUI", "missing.wav", "-"}, ""},
         // The message comes after the banner, as it does with an output file.
         {"an input that is not there, after the banner", Engine::fake, {"missing.wav", "-"}, ""},
@@ -427,7 +405,7 @@ TEST(StandardOutput, LameTagOnlyInARegularFileTheMp3Begins) {
     // for byte the file given by name; a pipe is not, and neither is a file the
     // MP3 does not begin: what stood there before is kept, and the run succeeds.
     const uint32_t frames = 66666;
-    const std::string wav = kt::wav_file(pcm(2), kt::music_samples(frames, 2, 44100));
+    const std::string wav = kt::wav_file(kt::pcm_format(2), kt::music_samples(frames, 2, 44100));
     ProgramFolder folder(Engine::real);
     kt::write_file(folder.dir.file("in.wav"), wav);
     RunResult by_name = run(folder, {"-GUI", "in.wav", "named.mp3"});
@@ -472,7 +450,7 @@ TEST(StandardOutput, PipeCarriesOnlyFramesThatDecodeToTheSameSamples) {
     // so the frame the engine reserves for it is left out, as LAME leaves it out.
     const uint32_t frames = 66666;
     ProgramFolder folder(Engine::real);
-    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(pcm(2), kt::music_samples(frames, 2, 44100)));
+    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(kt::pcm_format(2), kt::music_samples(frames, 2, 44100)));
     RunResult by_name = run(folder, {"-GUI", "in.wav", "named.mp3"});
     RunResult to_pipe = run(folder, {"-GUI", "in.wav", "-"});
     ASSERT_EQ(by_name.status, 0);
@@ -510,7 +488,7 @@ TEST(StandardOutput, PipeCarriesOnlyFramesThatDecodeToTheSameSamples) {
 TEST(StandardOutput, ClosedStandardOutputCompletesWithoutAFile) {
     // A closed standard output becomes /dev/null: the MP3 goes nowhere, and no file named "-" appears.
     ProgramFolder folder(Engine::real);
-    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(pcm(2), kt::music_samples(11025, 2, 44100)));
+    kt::write_file(folder.dir.file("in.wav"), kt::wav_file(kt::pcm_format(2), kt::music_samples(11025, 2, 44100)));
     RunOptions options;
     options.closed_descriptors = {1};
     RunResult result = run(folder, {"-GUI", "in.wav", "-"}, options);
@@ -541,7 +519,7 @@ TEST(StandardOutput, InputAndOutputThatAreOneFileAreRefused) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         ProgramFolder folder(Engine::fake);
-        const std::string wav = kt::wav_file(pcm(2), counting_samples(3000));
+        const std::string wav = kt::wav_file(kt::pcm_format(2), counting_samples(3000));
         kt::write_file(folder.dir.file("f.wav"), wav);
         kt::write_file(folder.dir.file("f.mp3"), wav);
         RunOptions options;

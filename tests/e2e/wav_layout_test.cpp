@@ -6,10 +6,10 @@
 // encoder writes from the same file.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "support/screen_text.h"
 #include "support/test_support.h"
 
 namespace {
@@ -23,12 +23,6 @@ using kt::WavFormat;
 // 1.5 seconds, not a whole number of MP3 frames, so the flush and the padding matter.
 constexpr uint32_t kFrames = 66666;
 
-WavFormat pcm(uint16_t channels) {
-    WavFormat format;
-    format.channels = channels;
-    return format;
-}
-
 struct Layout {
     const char* why;
     uint16_t channels;
@@ -40,7 +34,7 @@ struct Layout {
 std::vector<Layout> layouts() {
     const std::string stereo = kt::music_samples(kFrames, 2, 44100);
     const std::string mono = kt::music_samples(kFrames, 1, 44100);
-    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(pcm(2)));
+    const std::string fmt = kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2)));
     const std::string data = kt::riff_chunk("data", stereo);
     // What ffmpeg writes between the format and the samples.
     const std::string ffmpeg_info = kt::riff_chunk("LIST", "INFO" + kt::riff_chunk("ISFT", std::string("Lavf58.76.100\0", 14)));
@@ -57,9 +51,9 @@ std::vector<Layout> layouts() {
         {"ffmpeg: a LIST chunk of 26 bytes between fmt and data, samples at byte 78", 2,
          kt::riff_wave({fmt, ffmpeg_info, data}), stereo, true},
         {"a fmt chunk of 18 bytes with cbSize 0, samples at byte 46", 2,
-         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2), kt::FmtForm::with_cb_size)), data}), stereo, true},
+         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2), kt::FmtForm::with_cb_size)), data}), stereo, true},
         {"WAVE_FORMAT_EXTENSIBLE with the PCM subformat and channel mask 3", 2,
-         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2), kt::FmtForm::extensible)), data}), stereo, true},
+         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2), kt::FmtForm::extensible)), data}), stereo, true},
         {"LIST INFO and id3 chunks after the data, as taggers append them: not encoded", 2,
          kt::riff_wave({fmt, data, tags}), stereo, true},
         {"a JUNK chunk of 28 bytes before fmt, as Windows tools reserve it", 2,
@@ -84,7 +78,7 @@ std::vector<Layout> layouts() {
         // LAME's encoder stops at the data chunk when it has seen no fmt chunk yet.
         {"data before fmt: both are found wherever they stand", 2, kt::riff_wave({data, fmt}), stereo, false},
         {"ffmpeg's mono file", 1,
-         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(1))), ffmpeg_info, kt::riff_chunk("data", mono)}), mono,
+         kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(1))), ffmpeg_info, kt::riff_chunk("data", mono)}), mono,
          true},
     };
 }
@@ -108,46 +102,29 @@ void check_samples_received(const Layout& layout) {
 TEST(WavLayouts, TheEngineGetsTheDataChunksSamplesAndNothingElse) {
     // The builder lays the canonical file out as the one canonical header does.
     const std::string some = kt::music_samples(10, 2, 44100);
-    ASSERT_EQ(kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(pcm(2))), kt::riff_chunk("data", some)}),
-              kt::wav_file(pcm(2), some));
+    ASSERT_EQ(kt::riff_wave({kt::riff_chunk("fmt ", kt::fmt_body(kt::pcm_format(2))), kt::riff_chunk("data", some)}),
+              kt::wav_file(kt::pcm_format(2), some));
     for (const Layout& layout : layouts()) {
         SCOPED_TRACE(layout.why);
         check_samples_received(layout);
     }
 }
 
-// The clock's fields, which may tick between two runs.
-std::string without_times(const std::string& screen) {
-    static const std::regex kTime(R"(\d+:\d\d)");
-    return std::regex_replace(screen, kTime, "m:ss");
-}
 
-// Where two screens differ: the first line (up to a carriage return or line feed) that differs.
-std::string first_difference(const std::string& got, const std::string& want) {
-    std::size_t at = 0;
-    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-    std::size_t start = at;
-    while (start > 0 && got[start - 1] != '\n' && got[start - 1] != '\r') --start;
-    auto line = [start](const std::string& text) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    };
-    return "at byte " + std::to_string(at) + ": got \"" + line(got) + "\", want \"" + line(want) + "\"";
-}
 
 void check_same_screen(const Layout& layout, const std::vector<std::string>& style) {
     std::vector<std::string> args = style;
     args.insert(args.end(), {"in.wav", "out.mp3"});
     std::string screens[2];
-    const std::string files[2] = {layout.file, kt::wav_file(pcm(layout.channels), layout.samples)};
+    const std::string files[2] = {layout.file, kt::wav_file(kt::pcm_format(layout.channels), layout.samples)};
     for (int i = 0; i < 2; ++i) {
         ProgramFolder folder(Engine::fake);
         kt::write_file(folder.dir.file("in.wav"), files[i]);
         RunResult result = kt::run_program(folder.program, args);
         ASSERT_EQ(result.status, 0) << result.out << result.err;
-        screens[i] = without_times(result.out);
+        screens[i] = kt::without_times(result.out);
     }
-    EXPECT_TRUE(screens[0] == screens[1]) << first_difference(screens[0], screens[1]);
+    EXPECT_TRUE(screens[0] == screens[1]) << kt::first_screen_difference(screens[0], screens[1]);
 }
 
 TEST(WavLayouts, ScreenIsThatOfTheCanonicalFileWithTheSameSamples) {
@@ -166,7 +143,7 @@ void check_peer(const Layout& layout) {
     kt::write_file(folder.dir.file("in.wav"), layout.file);
     // Where LAME's encoder misreads the layout, it encodes the canonical file of the same samples.
     kt::write_file(folder.dir.file("peer.wav"),
-                   layout.lame_reads_it ? layout.file : kt::wav_file(pcm(layout.channels), layout.samples));
+                   layout.lame_reads_it ? layout.file : kt::wav_file(kt::pcm_format(layout.channels), layout.samples));
     RunResult result = kt::run_program(folder.program, {"in.wav", "out.mp3"});
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     const std::string lame_switches = layout.channels == 1 ? "-m m -b 96" : "-m j -b 192";

@@ -3,6 +3,7 @@
 #include "kovex_build.h"
 
 #include <map>
+#include <regex>
 
 namespace kt {
 
@@ -257,6 +258,23 @@ bool utf8_boxes_to_cp437(const std::string& utf8, std::string& cp437) {
         i += 3;
     }
     return true;
+}
+
+std::string without_times(const std::string& screen) {
+    static const std::regex kTime(R"(\d+:\d\d)");
+    return std::regex_replace(screen, kTime, "m:ss");
+}
+
+std::string first_screen_difference(const std::string& got, const std::string& want) {
+    std::size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    std::size_t start = at;
+    while (start > 0 && got[start - 1] != '\n' && got[start - 1] != '\r') --start;
+    auto line = [start](const std::string& text) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    };
+    return "at byte " + std::to_string(at) + ": got \"" + line(got) + "\", want \"" + line(want) + "\"";
 }
 
 }  // namespace kt

@@ -30,6 +30,12 @@ void append(Screen& screen, const std::string& exact_text);
 // where they part.
 ::testing::AssertionResult screen_matches(const std::string& actual, const Screen& expected);
 
+// The screen with its clock fields ("m:ss"), which may tick between two runs, made alike.
+std::string without_times(const std::string& screen);
+
+// Where two screens part: the line (up to a carriage return or line feed) at the first difference.
+std::string first_screen_difference(const std::string& got, const std::string& want);
+
 // Code page 437 box bytes: (byte, count) runs after the leading space, with a line feed.
 std::string border(std::initializer_list<std::pair<unsigned char, int>> runs);
 

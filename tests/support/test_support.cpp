@@ -304,6 +304,8 @@ WavFormat wav_format(uint16_t format_tag, uint16_t channels, uint32_t sample_rat
     return format;
 }
 
+WavFormat pcm_format(uint16_t channels) { return wav_format(1, channels, 44100, 16); }
+
 std::string counting_samples(uint32_t count) {
     std::string data;
     for (uint32_t i = 0; i < count; ++i) {

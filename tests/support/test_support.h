@@ -116,6 +116,8 @@ struct WavFormat {
 };
 
 WavFormat wav_format(uint16_t format_tag, uint16_t channels, uint32_t sample_rate, uint16_t bits_per_sample);
+// 16-bit PCM at 44.1 kHz with `channels` channels.
+WavFormat pcm_format(uint16_t channels);
 
 // Samples whose value is their own index, so a test can see which reached the engine.
 std::string counting_samples(uint32_t count);

@@ -47,6 +47,21 @@ RunOptions piped(const std::string& bytes, const Env& env = {}) {
     return options;
 }
 
+// The same command twice: `args` ending in "- out.mp3" with `piped_bytes` on
+// standard input, then with in.wav in place of "-".
+struct PipedAndNamed {
+    RunResult from_pipe;
+    RunResult by_name;
+};
+PipedAndNamed run_piped_and_named(const ProgramFolder& folder, std::vector<std::string> args,
+                                  const std::string& piped_bytes) {
+    args.insert(args.end(), {"-", "out.mp3"});
+    PipedAndNamed runs;
+    runs.from_pipe = run(folder, args, piped(piped_bytes));
+    args[args.size() - 2] = "in.wav";
+    runs.by_name = run(folder, args);
+    return runs;
+}
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     std::size_t at = text.find(from);
@@ -221,11 +236,7 @@ TEST(StandardInput, KnownLengthGivesTheScreenOfTheFileByName) {
             SCOPED_TRACE(std::string(c.why) + ", " + style_name(style));
             ProgramFolder folder(Engine::fake);
             kt::write_file(folder.dir.file("in.wav"), c.bytes);
-            std::vector<std::string> args = style;
-            args.insert(args.end(), {"-", "out.mp3"});
-            RunResult from_pipe = run(folder, args, piped(c.bytes));
-            args[args.size() - 2] = "in.wav";
-            RunResult by_name = run(folder, args);
+            auto [from_pipe, by_name] = run_piped_and_named(folder, style, c.bytes);
             ASSERT_EQ(from_pipe.status, 0) << from_pipe.err;
             ASSERT_EQ(by_name.status, 0) << by_name.err;
             const std::string got = kt::without_times(from_pipe.out);
@@ -266,10 +277,7 @@ TEST(StandardInput, UnknownLengthLeavesOutOnlyWhatNeedsTheSize) {
             kt::write_file(folder.dir.file("in.wav"), c.by_name);
             std::vector<std::string> args = c.switches;
             args.insert(args.end(), style.begin(), style.end());
-            args.insert(args.end(), {"-", "out.mp3"});
-            RunResult from_pipe = run(folder, args, piped(c.bytes));
-            args[args.size() - 2] = "in.wav";
-            RunResult by_name = run(folder, args);
+            auto [from_pipe, by_name] = run_piped_and_named(folder, args, c.bytes);
             ASSERT_EQ(from_pipe.status, 0) << from_pipe.err;
             ASSERT_EQ(by_name.status, 0) << by_name.err;
 
